@@ -1,0 +1,64 @@
+// The JNI entry points of com.vok.LinuxNative: start a program on the VM's terminal and wait for it.
+//
+// Each call borrows the strings' modified UTF-8 bytes from the VM, starts the program with spawn,
+// gives every string back before blocking (whether or not the VM handed out a copy), and then waits
+// for that one child only, so the Java program's other children keep their exit statuses.
+#include <errno.h>
+#include <jni.h>
+#include <stddef.h>
+#include <sys/wait.h>
+
+#include "vokrane.h"
+
+namespace {
+
+// Waits until the child `pid` has ended and collects it; a signal arriving meanwhile does not end
+// the wait. Returns `pid`, or -1 when the wait fails.
+pid_t waitForChild(pid_t pid) {
+    int status;
+    pid_t result;
+    do {
+        result = waitpid(pid, &status, 0);
+    } while (result == -1 && errno == EINTR);
+    return result;
+}
+
+template <size_t count>
+void releaseChars(JNIEnv *env, const jstring (&strings)[count], char *const chars[], size_t obtained) {
+    for (size_t i = 0; i < obtained; ++i) env->ReleaseStringUTFChars(strings[i], chars[i]);
+}
+
+// Runs the program named by strings[0] with all the strings as its argument list and waits for it.
+// Returns the program's process ID, or -1 when a string is null, the VM cannot supply its bytes
+// (an OutOfMemoryError is then pending), no child could be created, or the wait failed.
+template <size_t count>
+jint run(JNIEnv *env, const jstring (&strings)[count]) {
+    for (jstring string : strings) {
+        if (string == nullptr) return -1;
+    }
+    char *argv[count + 1] = {};
+    for (size_t i = 0; i < count; ++i) {
+        argv[i] = const_cast<char *>(env->GetStringUTFChars(strings[i], nullptr));
+        if (argv[i] == nullptr) {
+            releaseChars(env, strings, argv, i);
+            return -1;
+        }
+    }
+    pid_t pid = spawn(argv[0], argv);
+    releaseChars(env, strings, argv, count);
+    return pid == -1 ? -1 : waitForChild(pid);
+}
+
+}  // namespace
+
+extern "C" {
+
+JNIEXPORT jint JNICALL Java_com_vok_LinuxNative_shell(JNIEnv *env, jclass, jstring program) {
+    return run(env, {program});
+}
+
+JNIEXPORT jint JNICALL Java_com_vok_LinuxNative_edit(JNIEnv *env, jclass, jstring editor, jstring file) {
+    return run(env, {editor, file});
+}
+
+}

@@ -1,0 +1,96 @@
+"""The built libvokrane.so keeps its promises: soname, imports, exports, stripping, hardening, debug file."""
+import os
+import re
+import struct
+import subprocess
+import tempfile
+import unittest
+import zlib
+
+BUILD_DIR = os.environ["VOKRANE_BUILD_DIR"]
+LIBRARY = os.path.join(BUILD_DIR, "libvokrane.so")
+DEBUG_FILE = LIBRARY + ".debug"
+EXPORTS = {"spawn", "Java_com_vok_LinuxNative_shell", "Java_com_vok_LinuxNative_edit"}
+
+
+def run(*command):
+    return subprocess.run(command, check=True, capture_output=True, text=True).stdout
+
+
+def dynamic_symbols(path):
+    """(name, version, defined) for every entry of the dynamic symbol table."""
+    symbols = []
+    for line in run("readelf", "--dyn-syms", "--wide", path).splitlines():
+        fields = line.split()
+        if len(fields) < 8 or not fields[0].rstrip(":").isdigit() or fields[0] == "0:":
+            continue
+        name, _, version = fields[7].partition("@")
+        symbols.append((name, version.split(" ")[0].lstrip("@"), fields[6] != "UND"))
+    return symbols
+
+
+def build_id(path):
+    return re.search(r"Build ID: ([0-9a-f]+)", run("readelf", "--notes", path)).group(1)
+
+
+def gdb_line_of_spawn(path):
+    return run("gdb", "-batch", "-nx", "-ex", "info line spawn", path)
+
+
+class ShippedFile(unittest.TestCase):
+    def test_soname_and_only_libc_needed(self):
+        dynamic = run("readelf", "--dynamic", "--wide", LIBRARY)
+        self.assertEqual(re.findall(r"\(SONAME\).*\[(.*)\]", dynamic), ["libvokrane.so"])
+        self.assertEqual(re.findall(r"\(NEEDED\).*\[(.*)\]", dynamic), ["libc.so.6"])
+
+    def test_every_import_at_the_baseline_glibc_version(self):
+        imports = [(name, version) for name, version, defined in dynamic_symbols(LIBRARY) if not defined]
+        self.assertTrue(imports)
+        self.assertEqual([entry for entry in imports if entry[1] != "GLIBC_2.2.5"], [])
+
+    def test_exports_exactly_the_three_functions(self):
+        exported = {name for name, _, defined in dynamic_symbols(LIBRARY) if defined}
+        self.assertEqual(exported, EXPORTS)
+
+    def test_stripped_with_a_matching_debug_link_and_build_id(self):
+        sections = run("readelf", "--sections", "--wide", LIBRARY)
+        self.assertNotIn(".symtab", sections)
+        self.assertNotIn(".debug_", sections)
+        self.assertIn(".debug_info", run("readelf", "--sections", "--wide", DEBUG_FILE))
+        with tempfile.TemporaryDirectory() as scratch:
+            link = os.path.join(scratch, "debuglink")
+            run("objcopy", "--dump-section", ".gnu_debuglink=" + link, LIBRARY, os.path.join(scratch, "out"))
+            with open(link, "rb") as f:
+                contents = f.read()
+        name = contents.split(b"\0")[0].decode()
+        (crc,) = struct.unpack("<I", contents[-4:])
+        self.assertEqual(name, "libvokrane.so.debug")
+        with open(DEBUG_FILE, "rb") as f:
+            self.assertEqual(crc, zlib.crc32(f.read()))
+        self.assertEqual(build_id(LIBRARY), build_id(DEBUG_FILE))
+
+    def test_gdb_resolves_spawn_to_its_source_line(self):
+        self.assertRegex(gdb_line_of_spawn(LIBRARY), r'Line \d+ of ".*spawn\.cpp"')
+
+    def test_hardening(self):
+        dynamic = run("readelf", "--dynamic", "--wide", LIBRARY)
+        self.assertIn("BIND_NOW", dynamic)
+        self.assertNotIn("TEXTREL", dynamic)
+        segments = run("readelf", "--segments", "--wide", LIBRARY)
+        self.assertIn("GNU_RELRO", segments)
+        stack = re.search(r"GNU_STACK.*", segments).group(0)
+        self.assertNotIn("E", stack.split()[-2])  # flags column: RW, never RWE
+
+    def test_install_layout_lets_gdb_find_the_debug_file(self):
+        with tempfile.TemporaryDirectory() as prefix:
+            run("cmake", "--install", BUILD_DIR, "--prefix", prefix)
+            jni_dirs = [root for root, _, files in os.walk(prefix) if "libvokrane.so" in files]
+            self.assertEqual(len(jni_dirs), 1)
+            self.assertTrue(jni_dirs[0].endswith("/jni"), jni_dirs[0])
+            self.assertTrue(os.path.exists(os.path.join(jni_dirs[0], "libvokrane.so.debug")))
+            installed = os.path.join(jni_dirs[0], "libvokrane.so")
+            self.assertRegex(gdb_line_of_spawn(installed), r'Line \d+ of ".*spawn\.cpp"')
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,116 @@
+// No child can be created: spawn gives -1 with errno, writes nothing and leaves no child; the bridge
+// then returns -1 at once instead of waiting for some other child.
+//
+// The failure is real: a forked tester installs a seccomp filter that makes every process-creating
+// system call fail with EAGAIN, as the kernel does at the process limit.
+#include <errno.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <signal.h>
+#include <stddef.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "scripted_vm.h"
+#include "test_support.h"
+#include "vokrane.h"
+
+#ifndef __NR_clone3
+#define __NR_clone3 435
+#endif
+
+namespace {
+
+void forbidNewProcesses() {
+    sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_clone, 4, 0),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_clone3, 3, 0),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_fork, 2, 0),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_vfork, 1, 0),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EAGAIN),
+    };
+    sock_fprog program = {static_cast<unsigned short>(sizeof filter / sizeof filter[0]), filter};
+    if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
+        syscall(SYS_seccomp, SECCOMP_SET_MODE_FILTER, 0, &program) != 0) {
+        _exit(99);
+    }
+}
+
+// What the tester saw, sent back to the test through a pipe.
+struct Outcome {
+    int result = 0;
+    int error = 0;
+    int waitResult = 0;       // waitpid(-1, WNOHANG) afterwards: -1 when no child exists
+    int waitError = 0;
+    size_t unreleased = 0;      // for the bridge: strings not given back to the VM
+    bool siblingAlive = false;  // for the bridge: the other child was not waited for
+};
+
+// Runs `attempt` in a forked tester under the filter, with a sleeping sibling child already there
+// when `withSibling`, and returns what it saw. `attempt` fills in result, error and unreleased.
+template <typename Attempt>
+Outcome runWithoutNewProcesses(bool withSibling, Attempt attempt) {
+    int fds[2];
+    EXPECT_EQ(pipe(fds), 0);
+    pid_t tester = fork();
+    if (tester == 0) {
+        close(fds[0]);
+        pid_t sibling = withSibling ? fork() : 0;
+        if (withSibling && sibling == 0) {
+            sleep(5);
+            _exit(0);
+        }
+        forbidNewProcesses();
+        Outcome outcome;
+        attempt(outcome);
+        if (withSibling) {
+            outcome.siblingAlive = waitpid(sibling, nullptr, WNOHANG) == 0;
+            kill(sibling, SIGKILL);
+            waitpid(sibling, nullptr, 0);
+        }
+        outcome.waitResult = waitpid(-1, nullptr, WNOHANG);
+        outcome.waitError = errno;
+        _exit(write(fds[1], &outcome, sizeof outcome) == sizeof outcome ? 0 : 98);
+    }
+    close(fds[1]);
+    Outcome outcome;
+    EXPECT_EQ(read(fds[0], &outcome, sizeof outcome), static_cast<ssize_t>(sizeof outcome));
+    close(fds[0]);
+    int status = waitStatus(tester);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "tester status " << status;
+    return outcome;
+}
+
+TEST(SpawnForkFailure, ReturnsMinusOneWithErrnoWritesNothingLeavesNoChild) {
+    CapturedStderr err;
+    Outcome outcome = runWithoutNewProcesses(false, [](Outcome &seen) {
+        char *argv[] = {const_cast<char *>("true"), nullptr};
+        errno = 0;
+        seen.result = spawn("true", argv);
+        seen.error = errno;
+    });
+    EXPECT_EQ(outcome.result, -1);
+    EXPECT_EQ(outcome.error, EAGAIN);
+    EXPECT_EQ(outcome.waitResult, -1);
+    EXPECT_EQ(outcome.waitError, ECHILD);
+    EXPECT_EQ(err.text(), "");
+}
+
+TEST(BridgeForkFailure, ReturnsAtOnceWithoutWaitingForAnotherChild) {
+    Outcome outcome = runWithoutNewProcesses(true, [](Outcome &seen) {
+        ScriptedVm vm(ScriptedVm::Chars::Copy);
+        seen.result = Java_com_vok_LinuxNative_edit(vm.env(), nullptr, vm.string("true"), vm.string("f"));
+        seen.unreleased = vm.unreleased();
+    });
+    EXPECT_EQ(outcome.result, -1);
+    EXPECT_EQ(outcome.unreleased, 0u);
+    EXPECT_TRUE(outcome.siblingAlive);
+}
+
+}  // namespace

@@ -1,0 +1,45 @@
+/* libvokrane's launcher: start a program as a child that inherits everything of the caller. */
+#ifndef VOKRANE_H
+#define VOKRANE_H
+
+#include <sys/types.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/*
+ * Starts `program` as a child of the calling process with the argument list `argv` and returns the
+ * child's process ID at once, without waiting for it.
+ *
+ * The program is looked up on PATH when its name has no slash and is used as a path otherwise
+ * (execvp's rules). The name is never split, quoted or expanded: "ls -l" names a file with a blank
+ * in it. `argv` reaches the program unchanged; by convention argv[0] is `program` itself.
+ *
+ * The child inherits, unchanged, everything a process keeps across exec: every descriptor not marked
+ * close-on-exec, the environment, the working directory, the umask, the calling thread's signal mask,
+ * ignored signals (caught ones are at their default, as after any exec), resource limits, process
+ * group, session and controlling terminal.
+ *
+ * Returns the child's process ID (> 0), or -1 with errno set when no child could be created; then
+ * nothing was written and no child exists. 0 is never returned.
+ *
+ * When the program cannot be loaded (missing, not executable, an empty name), the child writes
+ * exactly the 28 bytes "an error occurred in execvp\n" to descriptor 2 and ends by SIGABRT; the caller
+ * learns of it only from the child's termination status.
+ *
+ * The caller's obligations:
+ * - `program` and every entry of `argv` are NUL-terminated; `argv` ends with a null pointer; all of
+ *   them stay valid until spawn returns.
+ * - Collect the child with waitpid(pid, ...), or it stays a zombie. spawn never waits.
+ * - Mark close-on-exec every descriptor the program must not get.
+ *
+ * spawn keeps no state, allocates nothing and takes no lock: any thread may call it, several at once.
+ */
+pid_t spawn(const char *program, char *const argv[]);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
