@@ -51,8 +51,8 @@ TEST(SpawnExecFailureFile, FileWithoutExecutePermission) {
     expectExecFailure(dir.file("script"));
 }
 
-// A child of fork holds a copy of every stdio lock; if another thread held the stderr lock at the
-// fork, a child that wrote through stderr would wait for it forever.
+// Another thread may own stderr's lock while a child is being started; a child that wrote through
+// the stream could wait for that lock forever.
 TEST(SpawnExecFailureStdio, ChildTakesNoStdioLock) {
     pthread_mutex_t held = PTHREAD_MUTEX_INITIALIZER, release = PTHREAD_MUTEX_INITIALIZER;
     pthread_mutex_lock(&held);
