@@ -1,0 +1,34 @@
+// The demo behind `java -jar vokrane.jar`: hand the terminal to the user's shell or editor and back.
+package com.vok;
+
+/** {@code java -jar vokrane.jar} runs the user's shell; {@code java -jar vokrane.jar edit FILE} the editor. */
+public final class Demo {
+    private Demo() {}
+
+    public static void main(String[] args) {
+        String program;
+        int pid;
+        try {
+            if (args.length == 0) {
+                program = Terminal.userShell();
+                pid = Terminal.shell(program);
+            } else if (args.length == 2 && args[0].equals("edit")) {
+                program = Terminal.userEditor();
+                pid = Terminal.edit(program, args[1]);
+            } else {
+                System.err.println("usage: java -jar vokrane.jar [edit FILE]");
+                System.exit(2);
+                return;
+            }
+        } catch (IllegalStateException e) {
+            System.err.println("vokrane: " + e.getMessage());
+            System.exit(2);
+            return;
+        }
+        if (pid == -1) {
+            System.err.println("vokrane: could not run " + program);
+            System.exit(1);
+        }
+        System.out.println("vokrane: " + program + " ended (process " + pid + ")");
+    }
+}

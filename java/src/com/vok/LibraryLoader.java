@@ -1,0 +1,73 @@
+// Finds and loads libvokrane.so for LinuxNative, in the order its documentation gives.
+package com.vok;
+
+import java.io.FileNotFoundException;
+import java.io.IOException;
+import java.io.InputStream;
+import java.nio.file.Files;
+import java.nio.file.Path;
+import java.nio.file.attribute.PosixFilePermissions;
+import java.util.ArrayList;
+import java.util.List;
+
+final class LibraryLoader {
+    static final String PATH_PROPERTY = "com.vok.library.path";
+    static final String RESOURCE = "/com/vok/native/linux-x86_64/libvokrane.so";
+
+    private LibraryLoader() {}
+
+    static void load() {
+        String os = System.getProperty("os.name");
+        String arch = System.getProperty("os.arch");
+        String platform = "os.name=" + os + ", os.arch=" + arch;
+        if (!os.equals("Linux") || !(arch.equals("amd64") || arch.equals("x86_64"))) {
+            throw new UnsatisfiedLinkError("libvokrane runs on Linux on x86-64 only, not on " + platform);
+        }
+        String explicit = System.getProperty(PATH_PROPERTY);
+        if (explicit != null) {
+            try {
+                System.load(explicit);
+                return;
+            } catch (UnsatisfiedLinkError e) {
+                throw new UnsatisfiedLinkError("could not load libvokrane.so (" + platform + ") from "
+                        + PATH_PROPERTY + "=" + explicit + ": " + e.getMessage());
+            }
+        }
+        List<String> tried = new ArrayList<>();
+        tried.add(PATH_PROPERTY + ": not set");
+        try {
+            System.loadLibrary("vokrane");
+            return;
+        } catch (UnsatisfiedLinkError e) {
+            tried.add("java.library.path=" + System.getProperty("java.library.path") + ": " + e.getMessage());
+        }
+        try {
+            loadPackedCopy();
+            return;
+        } catch (IOException | UnsatisfiedLinkError e) {
+            tried.add("jar resource " + RESOURCE + ": " + e);
+        }
+        throw new UnsatisfiedLinkError("could not load libvokrane.so (" + platform + "); tried:\n  "
+                + String.join("\n  ", tried));
+    }
+
+    // A library stays mapped once loaded, so its file and directory can go at once; the directory
+    // is the owner's alone, so no other user can swap the file before it is loaded.
+    private static void loadPackedCopy() throws IOException {
+        try (InputStream packed = LibraryLoader.class.getResourceAsStream(RESOURCE)) {
+            if (packed == null) {
+                throw new FileNotFoundException("not packed with these classes");
+            }
+            Path directory = Files.createTempDirectory("vokrane",
+                    PosixFilePermissions.asFileAttribute(PosixFilePermissions.fromString("rwx------")));
+            Path library = directory.resolve("libvokrane.so");
+            try {
+                Files.copy(packed, library);
+                System.load(library.toString());
+            } finally {
+                Files.deleteIfExists(library);
+                Files.delete(directory);
+            }
+        }
+    }
+}

@@ -1,0 +1,39 @@
+// `java -jar vokrane.jar` as a user runs it, away from a terminal: what it prints and how it fails.
+package com.vok;
+
+import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertTrue;
+
+import java.util.Map;
+import org.junit.jupiter.api.Test;
+
+class DemoTest {
+    @Test
+    void editPrintsOneLineWithTheEditorsProcessIdAndNoWarning() throws Exception {
+        Built.Run run = Built.runDemo(Map.of("VISUAL", "true"), "edit", "notes.txt");
+        assertEquals("", run.err());  // on JDK 22 and later, the manifest's Enable-Native-Access at work
+        assertEquals(0, run.exitCode());
+        assertTrue(run.out().matches("vokrane: true ended \\(process [1-9][0-9]*\\)\n"), run.out());
+    }
+
+    @Test
+    void anEditorWithArgumentsIsRefusedWithAReason() throws Exception {
+        Built.Run run = Built.runDemo(Map.of("VISUAL", "code --wait"), "edit", "notes.txt");
+        assertEquals(2, run.exitCode());
+        assertTrue(run.err().startsWith("vokrane: VISUAL is \"code --wait\", a command with arguments"), run.err());
+    }
+
+    @Test
+    void aProgramThatCannotBeStartedIsNamed() throws Exception {
+        Built.Run run = Built.runDemo(Map.of("SHELL", "/nonexistent/shell"));
+        assertEquals("an error occurred in execvp\n", run.err());
+        assertTrue(run.out().matches("vokrane: /nonexistent/shell ended \\(process [1-9][0-9]*\\)\n"), run.out());
+    }
+
+    @Test
+    void unknownArgumentsGetTheUsage() throws Exception {
+        Built.Run run = Built.runDemo(Map.of(), "frobnicate");
+        assertEquals(2, run.exitCode());
+        assertEquals("usage: java -jar vokrane.jar [edit FILE]\n", run.err());
+    }
+}

@@ -1,0 +1,68 @@
+// Each place the library is loaded from, in order, and the error when there is none.
+package com.vok;
+
+import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertNotEquals;
+import static org.junit.jupiter.api.Assertions.assertTrue;
+
+import java.nio.file.Files;
+import java.nio.file.Path;
+import java.util.List;
+import java.util.regex.Pattern;
+import org.junit.jupiter.api.Test;
+import org.junit.jupiter.api.io.TempDir;
+
+class LoaderTest {
+    private static final String NOWHERE = "-Djava.library.path=/nonexistent";
+
+    @TempDir Path tmp;
+
+    private static Built.Run loadReport(Path jar, String... options) throws Exception {
+        return Built.runVm(jar + ":" + Built.TEST_CLASSES, List.of(options), "com.vok.LoadReport");
+    }
+
+    private static void assertLoadedFrom(String mapped, Built.Run run) {
+        assertEquals(0, run.exitCode(), run.err());
+        assertTrue(run.out().matches("(?s)pid [1-9][0-9]*\nmapped " + mapped + "\n"), run.out());
+    }
+
+    @Test
+    void thePropertyNamesTheFileAndWinsOverEverythingElse() throws Exception {
+        Built.Run run = loadReport(Built.JAR, "-Dcom.vok.library.path=" + Built.LIBRARY, NOWHERE);
+        assertLoadedFrom(Pattern.quote(Built.LIBRARY.toString()), run);
+    }
+
+    @Test
+    void aPropertyNamingNoLibraryFailsWithoutTryingElsewhere() throws Exception {
+        Built.Run run = loadReport(Built.JAR, "-Dcom.vok.library.path=/nonexistent/libvokrane.so");
+        assertNotEquals(0, run.exitCode());
+        assertTrue(run.err().contains("from com.vok.library.path=/nonexistent/libvokrane.so: "), run.err());
+    }
+
+    @Test
+    void javaLibraryPathComesBeforeThePackedCopy() throws Exception {
+        Built.Run run = loadReport(Built.JAR, "-Djava.library.path=" + Built.LIBRARY.getParent());
+        assertLoadedFrom(Pattern.quote(Built.LIBRARY.toString()), run);
+    }
+
+    @Test
+    void thePackedCopyIsExtractedLoadedAndRemoved() throws Exception {
+        Built.Run run = loadReport(Built.JAR, NOWHERE, "-Djava.io.tmpdir=" + tmp);
+        assertLoadedFrom(Pattern.quote(tmp.toString()) + "/vokrane[^/]*/libvokrane\\.so \\(deleted\\)", run);
+        try (var left = Files.list(tmp)) {
+            assertEquals(List.of(), left.toList());
+        }
+    }
+
+    @Test
+    void withNothingToLoadTheErrorNamesEveryPlaceTried() throws Exception {
+        Built.Run run = loadReport(Built.JAR_WITHOUT_LIBRARY, NOWHERE);
+        assertNotEquals(0, run.exitCode());
+        for (String place : List.of("java.lang.UnsatisfiedLinkError: could not load libvokrane.so (os.name=Linux, os.arch=amd64); tried:",
+                "  com.vok.library.path: not set",
+                "  java.library.path=/nonexistent: no vokrane in java.library.path",
+                "  jar resource /com/vok/native/linux-x86_64/libvokrane.so: java.io.FileNotFoundException: not packed with these classes")) {
+            assertTrue(run.err().contains(place), run.err());
+        }
+    }
+}
