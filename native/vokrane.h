@@ -10,7 +10,9 @@ extern "C" {
 
 /*
  * Starts `program` as a child of the calling process with the argument list `argv` and returns the
- * child's process ID at once, without waiting for it.
+ * child's process ID as soon as the program is loaded (or has failed to load), without waiting for
+ * it to end. The cost does not grow with the caller's memory: the child borrows it until the exec.
+ * Meanwhile the calling thread waits, with every signal held back; they arrive when spawn returns.
  *
  * The program is looked up on PATH when its name has no slash and is used as a path otherwise
  * (execvp's rules). The name is never split, quoted or expanded: "ls -l" names a file with a blank

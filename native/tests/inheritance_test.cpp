@@ -134,6 +134,16 @@ protected:
     rlimit oldFiles_;
 };
 
+TEST_F(SpawnInheritance, CallersOwnSignalMaskIsAsBefore) {
+    sigset_t before, after;
+    pthread_sigmask(SIG_SETMASK, nullptr, &before);
+    runReporter(dir_);
+    pthread_sigmask(SIG_SETMASK, nullptr, &after);
+    for (int signal = 1; signal < NSIG; ++signal) {
+        EXPECT_EQ(sigismember(&before, signal), sigismember(&after, signal)) << "signal " << signal;
+    }
+}
+
 TEST_F(SpawnInheritance, ProgramSeesExactlyWhatTheCallerHas) {
     Report expected = describeCaller();
     Report seen = runReporter(dir_);

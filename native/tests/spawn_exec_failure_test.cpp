@@ -1,6 +1,7 @@
 // A program that cannot be loaded: the caller still gets a process ID, the child writes exactly the
 // message to descriptor 2 and dies by SIGABRT, even where stdio could not be used in the child.
 #include <pthread.h>
+#include <semaphore.h>
 #include <signal.h>
 #include <stdio.h>
 #include <sys/wait.h>
@@ -14,16 +15,26 @@
 
 namespace {
 
-// Waits up to ten seconds for `pid`; a child that has not ended by then is killed and reported hung.
+// Waits up to ten seconds for `pid`; one that has not ended by then is killed, with its process
+// group when it leads one, and reported hung as -1.
 int waitStatusOrKill(pid_t pid) {
     for (int tries = 0; tries < 1000; ++tries) {
         int status;
         if (waitpid(pid, &status, WNOHANG) == pid) return status;
         usleep(10000);
     }
+    kill(-pid, SIGKILL);
     kill(pid, SIGKILL);
     waitStatus(pid);
     return -1;
+}
+
+// Forks a tester in a process group of its own, so that a hung tester can be killed with every
+// child it started.
+pid_t forkTester() {
+    pid_t tester = fork();
+    if (tester == 0) setpgid(0, 0);
+    return tester;
 }
 
 void expectExecFailure(const std::string &program) {
@@ -52,27 +63,29 @@ TEST(SpawnExecFailureFile, FileWithoutExecutePermission) {
 }
 
 // Another thread may own stderr's lock while a child is being started; a child that wrote through
-// the stream could wait for that lock forever.
+// the stream would wait for that lock forever, and with it the launch.
 TEST(SpawnExecFailureStdio, ChildTakesNoStdioLock) {
-    pthread_mutex_t held = PTHREAD_MUTEX_INITIALIZER, release = PTHREAD_MUTEX_INITIALIZER;
-    pthread_mutex_lock(&held);
-    pthread_mutex_lock(&release);
-    struct Locks {
-        pthread_mutex_t *held, *release;
-    } locks = {&held, &release};
-    pthread_t holder;
-    pthread_create(&holder, nullptr, [](void *arg) -> void * {
-        auto *l = static_cast<Locks *>(arg);
-        flockfile(stderr);
-        pthread_mutex_unlock(l->held);
-        pthread_mutex_lock(l->release);
-        funlockfile(stderr);
-        return nullptr;
-    }, &locks);
-    pthread_mutex_lock(&held);  // the other thread now owns stderr's lock
-    expectExecFailure("vokrane-no-such-program");
-    pthread_mutex_unlock(&release);
-    pthread_join(holder, nullptr);
+    CapturedStderr err;
+    pid_t tester = forkTester();
+    ASSERT_GE(tester, 0);
+    if (tester == 0) {
+        sem_t held;
+        sem_init(&held, 0, 0);
+        pthread_t holder;
+        pthread_create(&holder, nullptr, [](void *held) -> void * {
+            flockfile(stderr);
+            sem_post(static_cast<sem_t *>(held));
+            for (;;) pause();
+        }, &held);
+        sem_wait(&held);
+        char *argv[] = {const_cast<char *>("vokrane-no-such-program"), nullptr};
+        int status = waitStatus(spawn(argv[0], argv));
+        _exit(WIFSIGNALED(status) && WTERMSIG(status) == SIGABRT ? 0 : 1);
+    }
+    int status = waitStatusOrKill(tester);
+    ASSERT_NE(status, -1) << "the launch hung on stderr's lock";
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(err.text(), kExecFailureMessage);
 }
 
 // A fully buffered stderr keeps what is written through it until a flush, which abort never does.
@@ -90,6 +103,27 @@ TEST(SpawnExecFailureStdio, MessageReachesABufferedStderr) {
     }
     EXPECT_EQ(waitStatus(tester), 0);
     EXPECT_EQ(err.text(), kExecFailureMessage);
+}
+
+// The child runs on the caller's memory until it execs, so the way it ends must leave the C
+// library's state as it was: a caller that ignored SIGABRT must still be able to abort later.
+TEST(SpawnExecFailureAbort, CallerIgnoringSigabrtCanStillAbortLater) {
+    pid_t tester = forkTester();
+    ASSERT_GE(tester, 0);
+    if (tester == 0) {
+        signal(SIGABRT, SIG_IGN);
+        char *argv[] = {const_cast<char *>("vokrane-no-such-program"), nullptr};
+        int childStatus = waitStatus(spawn(argv[0], argv));
+        if (!WIFSIGNALED(childStatus) || WTERMSIG(childStatus) != SIGABRT) _exit(1);
+        signal(SIGABRT, SIG_DFL);
+        pthread_t aborter;
+        pthread_create(&aborter, nullptr, [](void *) -> void * { abort(); }, nullptr);
+        pthread_join(aborter, nullptr);
+        _exit(2);
+    }
+    int status = waitStatusOrKill(tester);
+    ASSERT_NE(status, -1) << "abort hung in the caller after a failed launch";
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGABRT) << "status " << status;
 }
 
 }  // namespace

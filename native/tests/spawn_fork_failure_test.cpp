@@ -6,6 +6,7 @@
 #include <errno.h>
 #include <linux/filter.h>
 #include <linux/seccomp.h>
+#include <pthread.h>
 #include <signal.h>
 #include <stddef.h>
 #include <sys/prctl.h>
@@ -49,6 +50,7 @@ struct Outcome {
     int waitResult = 0;       // waitpid(-1, WNOHANG) afterwards: -1 when no child exists
     int waitError = 0;
     size_t unreleased = 0;      // for the bridge: strings not given back to the VM
+    bool maskRestored = false;  // the calling thread's signal mask is as it was before
     bool siblingAlive = false;  // for the bridge: the other child was not waited for
 };
 
@@ -68,7 +70,14 @@ Outcome runWithoutNewProcesses(bool withSibling, Attempt attempt) {
         }
         forbidNewProcesses();
         Outcome outcome;
+        sigset_t before, after;
+        pthread_sigmask(SIG_SETMASK, nullptr, &before);
         attempt(outcome);
+        pthread_sigmask(SIG_SETMASK, nullptr, &after);
+        outcome.maskRestored = true;
+        for (int signal = 1; signal < NSIG; ++signal) {
+            outcome.maskRestored &= sigismember(&before, signal) == sigismember(&after, signal);
+        }
         if (withSibling) {
             outcome.siblingAlive = waitpid(sibling, nullptr, WNOHANG) == 0;
             kill(sibling, SIGKILL);
@@ -99,6 +108,7 @@ TEST(SpawnForkFailure, ReturnsMinusOneWithErrnoWritesNothingLeavesNoChild) {
     EXPECT_EQ(outcome.error, EAGAIN);
     EXPECT_EQ(outcome.waitResult, -1);
     EXPECT_EQ(outcome.waitError, ECHILD);
+    EXPECT_TRUE(outcome.maskRestored);
     EXPECT_EQ(err.text(), "");
 }
 

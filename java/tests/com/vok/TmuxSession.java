@@ -67,7 +67,11 @@ final class TmuxSession implements AutoCloseable {
     }
 
     @Override
-    public void close() throws IOException, InterruptedException {
-        tmux("kill-server");
+    public void close() throws IOException {
+        try {
+            tmux("kill-server");
+        } catch (InterruptedException e) {
+            Thread.currentThread().interrupt();
+        }
     }
 }
