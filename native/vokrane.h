@@ -33,7 +33,7 @@ extern "C" {
  * The caller's obligations:
  * - `program` and every entry of `argv` are NUL-terminated; `argv` ends with a null pointer; all of
  *   them stay valid until spawn returns.
- * - Collect the child with waitpid(pid, ...), or it stays a zombie. spawn never waits.
+ * - Collect the child with waitpid(pid, ...), or it stays a zombie: spawn never collects it.
  * - Mark close-on-exec every descriptor the program must not get.
  *
  * spawn keeps no state, allocates nothing and takes no lock: any thread may call it, several at once.
