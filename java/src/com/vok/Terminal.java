@@ -13,11 +13,13 @@ import sun.misc.SignalHandler;
  *
  * <p>The VM and the program it starts share the terminal's foreground process group, so a Ctrl-C
  * typed at the terminal reaches both, and by default the VM shuts down on it. While a program runs
- * through {@link #shell} or {@link #edit}, the VM's SIGINT is caught by a handler that does nothing,
- * as {@code system(3)} does; the VM's own handling is put back when the program has ended. A caught
- * signal is at its default in the started program, just as the VM's own handler would be, so the
- * program inherits what it would have without the guard. Where the VM does not handle SIGINT itself
- * ({@code -Xrs}, or started with SIGINT ignored), the guard leaves it alone.
+ * through {@link #shell} or {@link #edit}, SIGINT does not end the VM, as {@code system(3)} keeps it
+ * from ending its caller; the VM's own handling is put back when the program has ended. Where
+ * {@code system(3)} ignores the signal, which the program would inherit, the VM here catches it with
+ * a handler that does nothing: a caught signal is at its default in the started program, just as
+ * with the VM's own handler, so the program inherits what it would have without the guard. Where
+ * the VM does not handle SIGINT itself ({@code -Xrs}, or started with SIGINT ignored), the guard
+ * leaves it alone.
  *
  * <p>Like {@link LinuxNative}'s methods, these calls must not overlap.
  */
