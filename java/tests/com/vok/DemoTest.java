@@ -24,7 +24,7 @@ class DemoTest {
     }
 
     @Test
-    void aProgramThatCannotBeStartedIsNamed() throws Exception {
+    void aProgramThatCannotBeStartedStillEndsWithItsProcessId() throws Exception {
         Built.Run run = Built.runDemo(Map.of("SHELL", "/nonexistent/shell"));
         assertEquals("an error occurred in execvp\n", run.err());
         assertTrue(run.out().matches("vokrane: /nonexistent/shell ended \\(process [1-9][0-9]*\\)\n"), run.out());
