@@ -1,14 +1,19 @@
 // The JNI entry points of com.vok.LinuxNative: start a program on the VM's terminal and wait for it.
 //
-// Each call borrows the strings' modified UTF-8 bytes from the VM, starts the program with spawn,
-// gives every string back before blocking (whether or not the VM handed out a copy), and then waits
-// for that one child only, so the Java program's other children keep their exit statuses.
+// Each call borrows the strings' modified UTF-8 bytes from the VM, starts the program with the
+// library's own launcher, gives every string back before blocking (whether or not the VM handed out
+// a copy), and then waits for that one child only, so the Java program's other children keep their
+// exit statuses.
+//
+// The program starts with no signal blocked. A Java thread's mask is the VM's (it blocks SIGQUIT
+// for its own use), not a choice of the Java caller, who has no way to make one; the child sets the
+// empty mask itself, so the calling thread never unblocks what the VM keeps blocked.
 #include <errno.h>
 #include <jni.h>
 #include <stddef.h>
 #include <sys/wait.h>
 
-#include "vokrane.h"
+#include "launch.h"
 
 namespace {
 
@@ -20,6 +25,10 @@ pid_t waitForChild(pid_t pid) {
     do {
         result = waitpid(pid, &status, 0);
     } while (result == -1 && errno == EINTR);
+    // No such child, for a child just made, means it has ended and was collected already: by the
+    // kernel when SIGCHLD is ignored (the wait then lasts until the child ends), or by another
+    // thread's wait for any child.
+    if (result == -1 && errno == ECHILD) return pid;
     return result;
 }
 
@@ -44,7 +53,7 @@ jint run(JNIEnv *env, const jstring (&strings)[count]) {
             return -1;
         }
     }
-    pid_t pid = spawn(argv[0], argv);
+    pid_t pid = vokrane::launch(argv[0], argv, vokrane::ChildSignalMask::Empty);
     releaseChars(env, strings, argv, count);
     return pid == -1 ? -1 : waitForChild(pid);
 }

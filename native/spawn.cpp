@@ -7,25 +7,60 @@
 // whatever the size of the caller.
 //
 // The price is that, until the exec, the child runs on the caller's memory: its stack, its heap,
-// its thread-local storage, the C library's state. The child's path therefore keeps these rules:
+// its thread-local storage, the C library's state, and the state of every library loaded with it.
+// The child's path therefore keeps these rules:
 //   - It allocates nothing, takes no lock, uses no stdio and calls nothing of the VM: any of these
 //     could leave the caller's state half-changed, or wait for a lock held by a thread that does
 //     not exist in the child.
+//   - It changes its signal state only through the kernel's own calls (rt_sigaction,
+//     rt_sigprocmask, prlimit64 through syscall), never through a C library function: a library
+//     that interposes sigaction, such as the JDK's signal-chaining library, would record the
+//     child's changes in tables the caller shares, under the caller's locks.
 //   - No signal handler of the caller runs in it: the caller blocks every signal around the vfork,
-//     and the child sets each caught signal back to its default before it restores the caller's
-//     mask. Exec would reset them anyway; ignored signals stay ignored, as exec keeps them.
-//   - It calls only async-signal-safe functions that change nothing shared: sigaction and
-//     sigprocmask change the child's own signal state, execvp searches PATH on the stack, write
-//     goes straight to descriptor 2, and abort ends the child.
-//   - It never returns from spawn, whose stack frame is still the caller's.
+//     and the child sets each caught signal back to its default before it sets its mask. Exec
+//     would reset them anyway; ignored signals stay ignored, as exec keeps them.
+//   - Only execvp, write and abort come from the C library: execvp searches PATH on the stack,
+//     write goes straight to descriptor 2, and abort ends the child.
+//   - It never returns from launch, whose stack frame is still the caller's.
+#include "launch.h"
 #include "vokrane.h"
 
 #include <errno.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace {
+
+// The kernel's own view of a disposition and of a signal set, as rt_sigaction and rt_sigprocmask
+// take them; the C library's structures are laid out differently and are larger.
+struct KernelSigaction {
+    void (*handler)(int);
+    unsigned long flags;
+    void (*restorer)();
+    unsigned long mask;
+};
+constexpr int kKernelSignals = 64;
+constexpr size_t kKernelSigsetSize = sizeof(unsigned long);
+
+// Sets `signal` to `handler` (SIG_DFL or SIG_IGN). Runs in the child: must not allocate or lock.
+void setAction(int signal, void (*handler)(int)) {
+    KernelSigaction action = {};
+    action.handler = handler;
+    syscall(SYS_rt_sigaction, signal, &action, nullptr, kKernelSigsetSize);
+}
+
+// Sets every caught signal back to its default, so no handler of the caller can run on the
+// caller's memory in the child. Runs in the child: must not allocate or lock.
+void resetCaughtSignals() {
+    for (int signal = 1; signal <= kKernelSignals; ++signal) {
+        KernelSigaction action;
+        if (syscall(SYS_rt_sigaction, signal, nullptr, &action, kKernelSigsetSize) != 0) continue;
+        if (action.handler != SIG_DFL && action.handler != SIG_IGN) setAction(signal, SIG_DFL);
+    }
+}
 
 // Writes all of `size` bytes to `fd`, resuming after a partial write or an interruption.
 // Runs in the child: must not allocate or lock.
@@ -41,49 +76,43 @@ void writeFully(int fd, const char *bytes, size_t size) {
     }
 }
 
-// Sets `signal` to its default action. Runs in the child: must not allocate or lock.
-void setDefaultAction(int signal) {
-    struct sigaction defaultAction = {};
-    defaultAction.sa_handler = SIG_DFL;
-    sigaction(signal, &defaultAction, nullptr);
-}
-
-// Sets every caught signal back to its default, so no handler of the caller can run on the
-// caller's memory in the child. The C library refuses its own internal signals, which it never
-// delivers to the child. Runs in the child: must not allocate or lock.
-void resetCaughtSignals() {
-    for (int signal = 1; signal < NSIG; ++signal) {
-        struct sigaction action;
-        if (sigaction(signal, nullptr, &action) != 0) continue;
-        if (action.sa_handler != SIG_DFL && action.sa_handler != SIG_IGN) setDefaultAction(signal);
-    }
-}
-
 // The child's whole life between vfork and exec. Runs in the child: must not return, allocate
 // or lock.
-[[noreturn]] void execInChild(const char *program, char *const argv[], const sigset_t *callerMask) {
+[[noreturn]] void execInChild(const char *program, char *const argv[], const sigset_t *mask) {
     resetCaughtSignals();
-    sigprocmask(SIG_SETMASK, callerMask, nullptr);
+    syscall(SYS_rt_sigprocmask, SIG_SETMASK, mask, nullptr, kKernelSigsetSize);
     execvp(program, argv);
+
+    // A standard error whose reader has gone must not end the child by SIGPIPE before it aborts.
+    setAction(SIGPIPE, SIG_IGN);
     const char message[] = "an error occurred in execvp\n";
     writeFully(STDERR_FILENO, message, sizeof message - 1);
+    // The child's memory is the caller's: a core file would hold the whole caller, a VM's heap and
+    // its secrets included. The limit is the child's own; the caller's stays as it was.
+    const rlimit noCore = {0, 0};
+    syscall(SYS_prlimit64, 0, RLIMIT_CORE, &noCore, nullptr);
     // With SIGABRT at its default, abort ends the child at its first raise, having left its own
     // lock and state as it found them; were SIGABRT ignored, abort would go on to change both in
     // the memory the child shares with the caller.
-    setDefaultAction(SIGABRT);
+    setAction(SIGABRT, SIG_DFL);
     abort();
 }
 
 }  // namespace
 
-extern "C" pid_t spawn(const char *program, char *const argv[]) {
-    sigset_t everySignal, callerMask;
+pid_t vokrane::launch(const char *program, char *const argv[], ChildSignalMask mask) {
+    sigset_t everySignal, callerMask, emptyMask;
     sigfillset(&everySignal);
+    sigemptyset(&emptyMask);
     sigprocmask(SIG_SETMASK, &everySignal, &callerMask);
     pid_t pid = vfork();
-    if (pid == 0) execInChild(program, argv, &callerMask);
+    if (pid == 0) execInChild(program, argv, mask == ChildSignalMask::Empty ? &emptyMask : &callerMask);
     int vforkError = errno;
     sigprocmask(SIG_SETMASK, &callerMask, nullptr);
     errno = vforkError;
     return pid;
+}
+
+extern "C" pid_t spawn(const char *program, char *const argv[]) {
+    return vokrane::launch(program, argv, vokrane::ChildSignalMask::Callers);
 }

@@ -15,20 +15,25 @@ extern "C" {
  * Meanwhile the calling thread waits, with every signal held back; they arrive when spawn returns.
  *
  * The program is looked up on PATH when its name has no slash and is used as a path otherwise
- * (execvp's rules). The name is never split, quoted or expanded: "ls -l" names a file with a blank
- * in it. `argv` reaches the program unchanged; by convention argv[0] is `program` itself.
+ * (execvp's rules, so an executable file that is not a program is run by /bin/sh). The name is
+ * never split, quoted or expanded: "ls -l" names a file with a blank in it. `argv` reaches the
+ * program unchanged; by convention argv[0] is `program` itself.
  *
  * The child inherits, unchanged, everything a process keeps across exec: every descriptor not marked
  * close-on-exec, the environment, the working directory, the umask, the calling thread's signal mask,
  * ignored signals (caught ones are at their default, as after any exec), resource limits, process
- * group, session and controlling terminal.
+ * group, session and controlling terminal. Before the exec it changes its signal state only through
+ * the kernel's own calls, never through C library functions that another library could interpose,
+ * so a signal-chaining library loaded in the caller sees no change.
  *
  * Returns the child's process ID (> 0), or -1 with errno set when no child could be created; then
  * nothing was written and no child exists. 0 is never returned.
  *
  * When the program cannot be loaded (missing, not executable, an empty name), the child writes
- * exactly the 28 bytes "an error occurred in execvp\n" to descriptor 2 and ends by SIGABRT; the caller
- * learns of it only from the child's termination status.
+ * exactly the 28 bytes "an error occurred in execvp\n" to descriptor 2 and ends by SIGABRT, never by
+ * SIGPIPE and without a core file (its memory is the caller's); the caller learns of it only from
+ * the child's termination status. spawn returns only once the message is written: when descriptor 2
+ * is a full pipe, it waits for the reader; when it is full and non-blocking, the message is lost.
  *
  * The caller's obligations:
  * - `program` and every entry of `argv` are NUL-terminated; `argv` ends with a null pointer; all of

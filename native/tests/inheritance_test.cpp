@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include "scripted_vm.h"
 #include "test_support.h"
 #include "vokrane.h"
 
@@ -162,6 +163,30 @@ TEST_F(SpawnInheritance, ProgramSeesExactlyWhatTheCallerHas) {
     const std::vector<std::string> &environment = seen["env"];
     EXPECT_NE(std::find(environment.begin(), environment.end(), "VOKRANE_INHERITED=two words, caf\xc3\xa9"),
               environment.end());
+}
+
+// A Java thread's mask is the VM's, not the Java caller's: both entry points start their program
+// with no signal blocked, and leave the calling thread's mask as it was.
+TEST_F(SpawnInheritance, TheEntryPointsStartTheProgramWithNoSignalBlocked) {
+    std::string out = dir_.file("report");
+    writeFile(dir_.file("reporter"), std::string("#!/bin/sh\nexec '") + STATE_REPORTER + "' '" + out + "'\n", 0755);
+    ScriptedVm vm;
+    sigset_t before, after;
+    pthread_sigmask(SIG_SETMASK, nullptr, &before);
+    for (bool viaShell : {true, false}) {
+        jint pid = viaShell ? Java_com_vok_LinuxNative_shell(vm.env(), nullptr, vm.string(dir_.file("reporter")))
+                            : Java_com_vok_LinuxNative_edit(vm.env(), nullptr, vm.string(STATE_REPORTER), vm.string(out));
+        ASSERT_GT(pid, 0);
+        Report seen = parse(readFile(out));
+        EXPECT_EQ(seen["SigBlk"], std::vector<std::string>{"0000000000000000"}) << (viaShell ? "shell" : "edit");
+        EXPECT_TRUE(hasSignal(seen["SigIgn"].at(0), SIGUSR1)) << "ignored signals stay ignored";
+        unlink(out.c_str());
+    }
+    pthread_sigmask(SIG_SETMASK, nullptr, &after);
+    EXPECT_TRUE(sigismember(&before, SIGUSR2));
+    for (int signal = 1; signal < NSIG; ++signal) {
+        EXPECT_EQ(sigismember(&before, signal), sigismember(&after, signal)) << "signal " << signal;
+    }
 }
 
 }  // namespace

@@ -52,6 +52,11 @@ class ShippedFile(unittest.TestCase):
         exported = {name for name, _, defined in dynamic_symbols(LIBRARY) if defined}
         self.assertEqual(exported, EXPORTS)
 
+    def test_the_entry_points_reach_the_launcher_without_the_dynamic_linker(self):
+        # A relocation naming spawn would let any other library's spawn stand in for the launcher.
+        relocations = run("readelf", "--relocs", "--wide", LIBRARY)
+        self.assertEqual([line for line in relocations.splitlines() if re.search(r"\bspawn\b", line)], [])
+
     def test_stripped_with_a_matching_debug_link_and_build_id(self):
         sections = run("readelf", "--sections", "--wide", LIBRARY)
         self.assertNotIn(".symtab", sections)

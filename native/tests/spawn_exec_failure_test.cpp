@@ -1,9 +1,11 @@
 // A program that cannot be loaded: the caller still gets a process ID, the child writes exactly the
 // message to descriptor 2 and dies by SIGABRT, even where stdio could not be used in the child.
+#include <dirent.h>
 #include <pthread.h>
 #include <semaphore.h>
 #include <signal.h>
 #include <stdio.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -60,6 +62,76 @@ TEST(SpawnExecFailureFile, FileWithoutExecutePermission) {
     TempDir dir;
     writeFile(dir.file("script"), "#!/bin/sh\nexit 0\n", 0644);
     expectExecFailure(dir.file("script"));
+}
+
+// The child runs until its exec has succeeded or failed before spawn returns, so the message of a
+// failed exec is already written when the caller gets the pid. A long PATH of missing directories
+// makes that search last long enough for a launcher that returned earlier to be caught.
+TEST(SpawnExecFailureTiming, TheMessageIsWrittenBeforeSpawnReturns) {
+    std::string path;
+    for (int i = 0; i < 3000; ++i) path += "/nonexistent/vokrane/" + std::to_string(i) + ":";
+    ScopedEnv longPath("PATH", path + "/usr/bin:/bin");
+    CapturedStderr err;
+    char *argv[] = {const_cast<char *>("vokrane-no-such-program"), nullptr};
+    pid_t pid = spawn(argv[0], argv);
+    std::string writtenWhenSpawnReturned = err.text();
+    waitStatusOrKill(pid);
+    EXPECT_EQ(writtenWhenSpawnReturned, kExecFailureMessage);
+}
+
+// A standard error whose reader has gone: the child still ends by SIGABRT, not by SIGPIPE.
+TEST(SpawnExecFailureStderr, ABrokenPipeStillEndsBySigabrt) {
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    close(fds[0]);
+    struct sigaction defaultAction = {}, previous;
+    defaultAction.sa_handler = SIG_DFL;
+    sigaction(SIGPIPE, &defaultAction, &previous);
+    int savedStderr = dup(STDERR_FILENO);
+    dup2(fds[1], STDERR_FILENO);
+    close(fds[1]);
+    char *argv[] = {const_cast<char *>("vokrane-no-such-program"), nullptr};
+    int status = waitStatusOrKill(spawn(argv[0], argv));
+    dup2(savedStderr, STDERR_FILENO);
+    close(savedStderr);
+    sigaction(SIGPIPE, &previous, nullptr);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGABRT) << "status " << status;
+}
+
+// The child's memory is the caller's, so a core file would hold the whole caller: even with the
+// caller's core limit unlimited, the aborting child dumps nothing, and the caller's limit stays.
+TEST(SpawnExecFailureCore, NoCoreFileWhateverTheCallersLimit) {
+    // Where cores go to a program rather than a file, the kernel dumps whatever the limit says, and
+    // the dump cannot be seen here: a child aborting with limit 0 shows which is the case.
+    pid_t control = fork();
+    if (control == 0) abort();
+    if (WCOREDUMP(waitStatus(control))) GTEST_SKIP() << "cores are dumped whatever the limit here";
+
+    rlimit limit;
+    getrlimit(RLIMIT_CORE, &limit);
+    if (limit.rlim_max == 0) GTEST_SKIP() << "the hard core limit is 0";
+    const rlimit raised = {limit.rlim_max, limit.rlim_max};
+    TempDir dir;
+    pid_t tester = fork();
+    ASSERT_GE(tester, 0);
+    if (tester == 0) {
+        if (chdir(dir.path().c_str()) != 0 || setrlimit(RLIMIT_CORE, &raised) != 0) _exit(99);
+        char *argv[] = {const_cast<char *>("vokrane-no-such-program"), nullptr};
+        int status = waitStatus(spawn(argv[0], argv));
+        rlimit after;
+        getrlimit(RLIMIT_CORE, &after);
+        if (!WIFSIGNALED(status) || WTERMSIG(status) != SIGABRT) _exit(1);
+        if (WCOREDUMP(status)) _exit(2);
+        _exit(after.rlim_cur == raised.rlim_cur && after.rlim_max == raised.rlim_max ? 0 : 3);
+    }
+    int status = waitStatus(tester);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << "status " << status << " (exit 2: the child dumped core; exit 3: the caller's limit changed)";
+    DIR *left = opendir(dir.path().c_str());
+    for (dirent *entry; (entry = readdir(left));) {
+        EXPECT_TRUE(entry->d_name[0] == '.') << "left behind: " << entry->d_name;
+    }
+    closedir(left);
 }
 
 // Another thread may own stderr's lock while a child is being started; a child that wrote through

@@ -1,18 +1,16 @@
 // No child can be created: spawn gives -1 with errno, writes nothing and leaves no child; the bridge
-// then returns -1 at once instead of waiting for some other child.
+// then returns -1 at once instead of waiting for some other child. A wait that truly fails gives -1.
 //
-// The failure is real: a forked tester installs a seccomp filter that makes every process-creating
-// system call fail with EAGAIN, as the kernel does at the process limit.
+// The failures are real: a forked tester installs a seccomp filter that makes the system calls
+// fail, every process-creating one with EAGAIN, as the kernel does at the process limit.
 #include <errno.h>
-#include <linux/filter.h>
-#include <linux/seccomp.h>
 #include <pthread.h>
 #include <signal.h>
-#include <stddef.h>
-#include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <linux/seccomp.h>
 
 #include <gtest/gtest.h>
 
@@ -26,22 +24,7 @@
 
 namespace {
 
-void forbidNewProcesses() {
-    sock_filter filter[] = {
-        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_clone, 4, 0),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_clone3, 3, 0),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_fork, 2, 0),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_vfork, 1, 0),
-        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
-        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EAGAIN),
-    };
-    sock_fprog program = {static_cast<unsigned short>(sizeof filter / sizeof filter[0]), filter};
-    if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
-        syscall(SYS_seccomp, SECCOMP_SET_MODE_FILTER, 0, &program) != 0) {
-        _exit(99);
-    }
-}
+const std::initializer_list<long> kProcessCreation = {__NR_clone, __NR_clone3, __NR_fork, __NR_vfork};
 
 // What the tester saw, sent back to the test through a pipe.
 struct Outcome {
@@ -54,10 +37,11 @@ struct Outcome {
     bool siblingAlive = false;  // for the bridge: the other child was not waited for
 };
 
-// Runs `attempt` in a forked tester under the filter, with a sleeping sibling child already there
-// when `withSibling`, and returns what it saw. `attempt` fills in result, error and unreleased.
+// Runs `attempt` in a forked tester in which `calls` fail with `error`, with a sleeping sibling child
+// already there when `withSibling`, and returns what it saw. `attempt` fills in result, error and
+// unreleased.
 template <typename Attempt>
-Outcome runWithoutNewProcesses(bool withSibling, Attempt attempt) {
+Outcome runWithFailing(std::initializer_list<long> calls, int error, bool withSibling, Attempt attempt) {
     int fds[2];
     EXPECT_EQ(pipe(fds), 0);
     pid_t tester = fork();
@@ -68,7 +52,7 @@ Outcome runWithoutNewProcesses(bool withSibling, Attempt attempt) {
             sleep(5);
             _exit(0);
         }
-        forbidNewProcesses();
+        if (!filterSystemCalls(calls, SECCOMP_RET_ERRNO | error)) _exit(99);
         Outcome outcome;
         sigset_t before, after;
         pthread_sigmask(SIG_SETMASK, nullptr, &before);
@@ -98,7 +82,7 @@ Outcome runWithoutNewProcesses(bool withSibling, Attempt attempt) {
 
 TEST(SpawnForkFailure, ReturnsMinusOneWithErrnoWritesNothingLeavesNoChild) {
     CapturedStderr err;
-    Outcome outcome = runWithoutNewProcesses(false, [](Outcome &seen) {
+    Outcome outcome = runWithFailing(kProcessCreation, EAGAIN, false, [](Outcome &seen) {
         char *argv[] = {const_cast<char *>("true"), nullptr};
         errno = 0;
         seen.result = spawn("true", argv);
@@ -113,7 +97,7 @@ TEST(SpawnForkFailure, ReturnsMinusOneWithErrnoWritesNothingLeavesNoChild) {
 }
 
 TEST(BridgeForkFailure, ReturnsAtOnceWithoutWaitingForAnotherChild) {
-    Outcome outcome = runWithoutNewProcesses(true, [](Outcome &seen) {
+    Outcome outcome = runWithFailing(kProcessCreation, EAGAIN, true, [](Outcome &seen) {
         ScriptedVm vm(ScriptedVm::Chars::Copy);
         seen.result = Java_com_vok_LinuxNative_edit(vm.env(), nullptr, vm.string("true"), vm.string("f"));
         seen.unreleased = vm.unreleased();
@@ -121,6 +105,16 @@ TEST(BridgeForkFailure, ReturnsAtOnceWithoutWaitingForAnotherChild) {
     EXPECT_EQ(outcome.result, -1);
     EXPECT_EQ(outcome.unreleased, 0u);
     EXPECT_TRUE(outcome.siblingAlive);
+}
+
+// Only a child that has ended can be missing from a wait for it; any other failure of the wait
+// leaves the call without a child it knows to have ended.
+TEST(BridgeWaitFailure, AWaitFailingForAnotherReasonGivesMinusOne) {
+    Outcome outcome = runWithFailing({__NR_wait4}, EINVAL, false, [](Outcome &seen) {
+        ScriptedVm vm;
+        seen.result = Java_com_vok_LinuxNative_shell(vm.env(), nullptr, vm.string("true"));
+    });
+    EXPECT_EQ(outcome.result, -1);
 }
 
 }  // namespace

@@ -1,9 +1,12 @@
 // Until it execs, the child runs on the caller's memory: no signal handler of the caller may run in
 // it. A watcher signals every child of this process while a long PATH search holds the child
-// between vfork and exec; the caller's handler must only ever run in the caller.
+// between vfork and exec, and a seccomp filter raises a signal at the child's first change of its
+// signal state; the caller's handler must only ever run in the caller.
 #include <dirent.h>
+#include <linux/seccomp.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -31,8 +34,8 @@ std::string slowPath() {
     return path + "/usr/bin:/bin";
 }
 
-// Sends SIGUSR1 to every process whose parent is this one; returns how many it reached.
-int signalChildren() {
+// Sends `signal` to every process whose parent is this one; returns how many it reached.
+int signalChildren(int signal) {
     int reached = 0;
     DIR *proc = opendir("/proc");
     for (dirent *entry; (entry = readdir(proc));) {
@@ -44,7 +47,7 @@ int signalChildren() {
         char state;
         pid_t parent;
         if (sscanf(stat.c_str() + end + 2, "%c %d", &state, &parent) == 2 && parent == callerPid &&
-            state != 'Z' && kill(pid, SIGUSR1) == 0) {
+            state != 'Z' && kill(pid, signal) == 0) {
             ++reached;
         }
     }
@@ -52,35 +55,62 @@ int signalChildren() {
     return reached;
 }
 
-TEST(SpawnSignals, CallersHandlerNeverRunsInTheChild) {
+// Caught signals of every kind are reset, the real-time ones too.
+class SpawnSignals : public testing::TestWithParam<int> {};
+
+TEST_P(SpawnSignals, CallersHandlerNeverRunsInTheChild) {
+    const int signal = GetParam();
     callerPid = getpid();
+    handlerRanOutsideTheCaller = 0;
     struct sigaction caught = {}, previous;
     caught.sa_handler = recordWhereItRan;
-    sigaction(SIGUSR1, &caught, &previous);
+    sigaction(signal, &caught, &previous);
     ScopedEnv path("PATH", slowPath());
 
     std::atomic<bool> launching{true};
     std::atomic<int> signalsSent{0};
     std::thread watcher([&] {
-        sigset_t usr1;
-        sigemptyset(&usr1);
-        sigaddset(&usr1, SIGUSR1);
-        pthread_sigmask(SIG_BLOCK, &usr1, nullptr);
-        while (launching) signalsSent += signalChildren();
+        sigset_t blocked;
+        sigemptyset(&blocked);
+        sigaddset(&blocked, signal);
+        pthread_sigmask(SIG_BLOCK, &blocked, nullptr);
+        while (launching) signalsSent += signalChildren(signal);
     });
     int killedBySignal = 0;
     for (int i = 0; i < 20; ++i) {
         char *argv[] = {const_cast<char *>("true"), nullptr};
         int status = waitStatus(spawn("true", argv));
-        if (WIFSIGNALED(status) && WTERMSIG(status) == SIGUSR1) ++killedBySignal;
+        if (WIFSIGNALED(status) && WTERMSIG(status) == signal) ++killedBySignal;
     }
     launching = false;
     watcher.join();
-    sigaction(SIGUSR1, &previous, nullptr);
+    sigaction(signal, &previous, nullptr);
 
     EXPECT_GT(signalsSent.load(), 0) << "the watcher never caught a child to signal";
     EXPECT_GT(killedBySignal, 0);
     EXPECT_EQ(handlerRanOutsideTheCaller, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, SpawnSignals, testing::Values(SIGUSR1, SIGRTMAX));
+
+// The caller's signals stay blocked from before the vfork until the child has reset its handlers.
+// The filter makes the kernel force SIGSYS on the child at its first change of a disposition; were
+// SIGSYS not blocked then, the caller's handler for it would run in the child.
+TEST(SpawnSignalsBlocked, NoHandlerRunsBeforeTheChildHasResetThem) {
+    pid_t tester = fork();
+    ASSERT_GE(tester, 0);
+    if (tester == 0) {
+        callerPid = getpid();
+        struct sigaction caught = {};
+        caught.sa_handler = recordWhereItRan;
+        sigaction(SIGSYS, &caught, nullptr);
+        if (!filterSystemCalls({__NR_rt_sigaction}, SECCOMP_RET_TRAP)) _exit(99);
+        char *argv[] = {const_cast<char *>("true"), nullptr};
+        waitStatus(spawn("true", argv));
+        _exit(handlerRanOutsideTheCaller ? 1 : 0);
+    }
+    int status = waitStatus(tester);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status << " (exit 1: it ran)";
 }
 
 }  // namespace

@@ -3,8 +3,13 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <stddef.h>
 #include <stdlib.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -89,8 +94,23 @@ ScopedEnv::~ScopedEnv() {
     }
 }
 
+bool filterSystemCalls(std::initializer_list<long> calls, uint32_t action) {
+    std::vector<sock_filter> filter = {BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr))};
+    for (long call : calls) {
+        filter.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, static_cast<uint32_t>(call), 0, 1));
+        filter.push_back(BPF_STMT(BPF_RET | BPF_K, action));
+    }
+    filter.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW));
+    sock_fprog program = {static_cast<unsigned short>(filter.size()), filter.data()};
+    return prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
+           syscall(SYS_seccomp, SECCOMP_SET_MODE_FILTER, 0, &program) == 0;
+}
+
 int main(int argc, char **argv) {
-    const rlimit noCore = {0, 0};
+    // Only the soft limit: a test may raise it again to see that a child dumps no core.
+    rlimit noCore;
+    getrlimit(RLIMIT_CORE, &noCore);
+    noCore.rlim_cur = 0;
     setrlimit(RLIMIT_CORE, &noCore);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -1,8 +1,10 @@
 // Shared pieces of the native tests: temporary files, captured standard error, child statuses.
 #pragma once
 
+#include <stdint.h>
 #include <sys/types.h>
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -63,5 +65,10 @@ private:
     bool hadValue_;
     std::string oldValue_;
 };
+
+// Installs a seccomp filter on this process and its future children that answers each system call
+// numbered in `calls` with `action` (SECCOMP_RET_ERRNO | error, SECCOMP_RET_TRAP) and lets every
+// other through. For forked testers only: the filter can never be removed. Returns false if refused.
+bool filterSystemCalls(std::initializer_list<long> calls, uint32_t action);
 
 extern const char kExecFailureMessage[];  // the 28 bytes a child writes when exec fails

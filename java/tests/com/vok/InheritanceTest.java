@@ -1,5 +1,5 @@
-// Through a real VM, the program sees the VM's descriptors, signal state, environment, directory,
-// umask, limits, process group, session and terminal, unchanged.
+// Through a real VM, the program sees the VM's descriptors, signal dispositions, environment,
+// directory, umask, limits, process group, session and terminal, unchanged, and no blocked signal.
 package com.vok;
 
 import static org.junit.jupiter.api.Assertions.assertEquals;
@@ -35,6 +35,13 @@ class InheritanceTest {
         return report;
     }
 
+    private static String callingThreadsMask() throws IOException {
+        for (String line : Files.readAllLines(Path.of("/proc/thread-self/status"))) {
+            if (line.startsWith("SigBlk:")) return line;
+        }
+        throw new IOException("no SigBlk in /proc/thread-self/status");
+    }
+
     /** What the program should see, read from this VM and the calling thread just before the call. */
     private static Map<String, List<String>> describeVm() throws IOException {
         Map<String, List<String>> report = new TreeMap<>();
@@ -56,8 +63,10 @@ class InheritanceTest {
             }
         }
         for (String line : Files.readAllLines(Path.of("/proc/thread-self/status"))) {
-            if (line.matches("(SigBlk|SigIgn|Umask):.*")) add(report, line);
+            if (line.matches("(SigIgn|Umask):.*")) add(report, line);
         }
+        // The VM blocks signals for its own use in its threads (SIGQUIT); the program blocks none.
+        report.put("SigBlk", List.of("0000000000000000"));
         report.put("SigCgt", List.of("0000000000000000"));
         String stat = Files.readString(Path.of("/proc/self/stat"));
         String[] fields = stat.substring(stat.lastIndexOf(')') + 2).split(" ");
@@ -76,9 +85,25 @@ class InheritanceTest {
     void theProgramSeesWhatTheVmHas() throws Exception {
         Path out = dir.resolve("report");
         Map<String, List<String>> expected = describeVm();
+        String mask = callingThreadsMask();
         int pid = LinuxNative.edit(REPORTER.toString(), out.toString());
         assertTrue(pid > 0);
-        Map<String, List<String>> seen = parse(Files.readAllLines(out));
+        assertEquals(mask, callingThreadsMask());
+        assertSeen(expected, parse(Files.readAllLines(out)));
+    }
+
+    @Test
+    void aShellStartsWithNoSignalBlockedEither() throws Exception {
+        Path out = dir.resolve("report");
+        Path script = dir.resolve("reporter");
+        Files.writeString(script, "#!/bin/sh\nexec '" + REPORTER + "' '" + out + "'\n");
+        script.toFile().setExecutable(true);
+        assertTrue(callingThreadsMask().matches("SigBlk:\\s*0*[1-9a-f][0-9a-f]*"), "this thread blocks no signal, so the test could not tell");
+        assertTrue(LinuxNative.shell(script.toString()) > 0);
+        assertEquals(List.of("0000000000000000"), parse(Files.readAllLines(out)).get("SigBlk"));
+    }
+
+    private static void assertSeen(Map<String, List<String>> expected, Map<String, List<String>> seen) {
         assertEquals(expected.keySet(), seen.keySet());
         for (String key : expected.keySet()) {
             if (key.equals("env") || key.equals("fd")) {
