@@ -17,6 +17,18 @@ final class LibraryLoader {
     private LibraryLoader() {}
 
     static void load() {
+        try {
+            loadFirstFound();
+        } catch (IllegalCallerException denied) {
+            Module module = LibraryLoader.class.getModule();
+            String who = module.isNamed() ? "module " + module.getName() : "the class path";
+            String allowed = module.isNamed() ? module.getName() : "ALL-UNNAMED";
+            throw new UnsatisfiedLinkError("could not load libvokrane.so: this VM denies native access to " + who
+                    + " (--illegal-native-access=deny); allow it with --enable-native-access=" + allowed);
+        }
+    }
+
+    private static void loadFirstFound() {
         String os = System.getProperty("os.name");
         String arch = System.getProperty("os.arch");
         String platform = "os.name=" + os + ", os.arch=" + arch;

@@ -6,8 +6,10 @@ package com.vok;
  *
  * <p>The program inherits the VM's standard input, output and error, its environment, working
  * directory and every descriptor not marked close-on-exec, with nothing changed on the way, so an
- * interactive program (a shell, an editor) uses the terminal the VM runs on. For the user's own
- * shell or editor, with Ctrl-C kept from ending the VM, see {@link Terminal}.
+ * interactive program (a shell, an editor) uses the terminal the VM runs on. It starts with no
+ * signal blocked (Java threads block some for the VM's own use), and with the VM's ignored signals
+ * still ignored. For the user's own shell or editor, with Ctrl-C kept from ending the VM, see
+ * {@link Terminal}.
  *
  * <p>The contract of both methods:
  * <ul>
@@ -23,7 +25,26 @@ package com.vok;
  *   <li>Strings reach the program as the VM's modified UTF-8: a character outside the Basic
  *       Multilingual Plane arrives as six bytes (two encoded surrogates), and the NUL character
  *       as the bytes C0 80.
- *   <li>Calls must not overlap: a program started by one call shares the terminal with any other.
+ *   <li>Each call waits for its own program only, so calls from several threads may overlap, and
+ *       the VM's other children keep their exit statuses; programs running at once share the one
+ *       terminal.
+ * </ul>
+ *
+ * <p>What that means in practice:
+ * <ul>
+ *   <li>Descriptors the VM opened without close-on-exec, such as its jar files and listening
+ *       sockets, are inherited. A program that leaves a background process behind keeps them open
+ *       after the VM has exited, so a restarted server can then fail to bind its port. Where that
+ *       matters, use {@link ProcessBuilder}, which passes only the standard streams.
+ *   <li>The call holds its thread until the program ends: from a virtual thread, it pins the
+ *       carrier thread for that long.
+ *   <li>When standard error is a pipe that is full, the call waits for its reader before a failed
+ *       program's message is written; when it is full and non-blocking, the message is lost.
+ *   <li>An executable file that is not a program (a script without {@code #!}) is run by
+ *       {@code /bin/sh}, as {@code execvp} does.
+ *   <li>From JDK 22 on, loading the library is a restricted operation. With
+ *       {@code --illegal-native-access=deny} it fails unless this module (or {@code ALL-UNNAMED} on
+ *       the class path) is named by {@code --enable-native-access}, and the error says so.
  * </ul>
  *
  * <p>The library is loaded when this class is first used, from the first of these places:

@@ -4,6 +4,7 @@ package com.vok;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.Map;
+import java.util.concurrent.CountDownLatch;
 import java.util.function.IntSupplier;
 import sun.misc.Signal;
 import sun.misc.SignalHandler;
@@ -14,16 +15,41 @@ import sun.misc.SignalHandler;
  * <p>The VM and the program it starts share the terminal's foreground process group, so a Ctrl-C
  * typed at the terminal reaches both, and by default the VM shuts down on it. While a program runs
  * through {@link #shell} or {@link #edit}, SIGINT does not end the VM, as {@code system(3)} keeps it
- * from ending its caller; the VM's own handling is put back when the program has ended. Where
+ * from ending its caller; the VM's own handling is put back once the program has ended. Where
  * {@code system(3)} ignores the signal, which the program would inherit, the VM here catches it with
- * a handler that does nothing: a caught signal is at its default in the started program, just as
- * with the VM's own handler, so the program inherits what it would have without the guard. Where
- * the VM does not handle SIGINT itself ({@code -Xrs}, or started with SIGINT ignored), the guard
- * leaves it alone.
+ * a handler that does nothing: a caught signal is at its default in the started program, so the
+ * program gets Ctrl-C as it would without the guard. Where the VM does not handle SIGINT itself
+ * ({@code -Xrs}, or started with SIGINT ignored), the guard leaves it alone and the program runs all
+ * the same.
  *
- * <p>Like {@link LinuxNative}'s methods, these calls must not overlap.
+ * <p>How the guard is put back: the VM runs Java signal handlers later, on a dispatch thread of its
+ * own, and picks the handler when it gets to the signal, so a Ctrl-C that arrived while the program
+ * ran may be dispatched after the program has ended. Before putting the VM's handler back,
+ * {@code Terminal} raises a SIGURG of its own and waits until its handler has run: HotSpot dispatches
+ * pending signals lowest number first, so by then every SIGINT it had counted went to the guard,
+ * however late. The window that remains is the instant between one of the VM's threads taking a
+ * SIGINT from the kernel and the VM counting it; only a SIGINT arriving as the program ends, with
+ * that thread descheduled in between, can fall into it. A Ctrl-C typed after a call has returned
+ * reaches the VM's handler as usual. While the handler is put back (well under a millisecond) a
+ * SIGURG of the application's own would be taken by {@code Terminal}.
+ *
+ * <p>Calls may come from several threads, overlapping or not: the guard stays until the last of
+ * them has ended, and only then is the VM's handler put back. They still share the one terminal.
+ *
+ * <p>Ctrl-\ (SIGQUIT) cannot be guarded: it reaches the VM as well, which prints a thread dump on
+ * the terminal and carries on.
  */
 public final class Terminal {
+    private static final Signal INTERRUPT = new Signal("INT");
+    private static final Signal MARKER = new Signal("URG");
+    private static final SignalHandler NOTHING = signal -> {};
+
+    private static final Object lock = new Object();  // guards the four fields below
+    private static SignalHandler vmHandler;            // SIGINT's handler before the guard; null when unguarded
+    private static int callsRunning;
+    private static long callsEnded;
+    private static boolean puttingBack;               // a thread is waiting to put vmHandler back
+
     private Terminal() {}
 
     /** The user's shell: {@code $SHELL}, else {@code /bin/sh}. */
@@ -71,17 +97,84 @@ public final class Terminal {
     }
 
     private static int withInterruptGuarded(IntSupplier call) {
-        Signal interrupt = new Signal("INT");
-        SignalHandler previous;
-        try {
-            previous = Signal.handle(interrupt, signal -> {});
-        } catch (IllegalArgumentException reservedByTheVm) {
-            return call.getAsInt();
-        }
+        if (!guard()) return call.getAsInt();
         try {
             return call.getAsInt();
         } finally {
-            Signal.handle(interrupt, previous);
+            unguard();
+        }
+    }
+
+    // Installs the guard, or counts one more call under it. False when the VM keeps SIGINT to itself.
+    private static boolean guard() {
+        synchronized (lock) {
+            if (vmHandler == null) {
+                try {
+                    vmHandler = Signal.handle(INTERRUPT, NOTHING);
+                } catch (IllegalArgumentException reservedByTheVm) {
+                    return false;
+                }
+            }
+            callsRunning++;
+            return true;
+        }
+    }
+
+    // The last call to end puts the VM's handler back, once every SIGINT counted so far has been
+    // dispatched to the guard.
+    private static void unguard() {
+        long covered;
+        synchronized (lock) {
+            callsRunning--;
+            callsEnded++;
+            if (callsRunning > 0 || puttingBack) return;
+            puttingBack = true;
+            covered = callsEnded;
+        }
+        boolean done = false;
+        try {
+            while (!done) {
+                awaitSignalsCountedSoFar();
+                synchronized (lock) {
+                    // A call that started meanwhile keeps the guard, and its end puts it back; one
+                    // that came and went meanwhile is waited for in another round.
+                    if (callsRunning == 0 && callsEnded == covered) {
+                        Signal.handle(INTERRUPT, vmHandler);
+                        vmHandler = null;
+                    }
+                    done = callsRunning > 0 || callsEnded == covered;
+                    covered = callsEnded;
+                    if (done) puttingBack = false;
+                }
+            }
+        } finally {
+            if (!done) {
+                synchronized (lock) {
+                    puttingBack = false;
+                }
+            }
+        }
+    }
+
+    // Returns once the VM has dispatched every SIGINT it counted before this call: a SIGURG raised
+    // on this thread is counted at once, and HotSpot dispatches it only when no SIGINT is pending.
+    private static void awaitSignalsCountedSoFar() {
+        CountDownLatch dispatched = new CountDownLatch(1);
+        SignalHandler previous = Signal.handle(MARKER, signal -> dispatched.countDown());
+        try {
+            Signal.raise(MARKER);
+            boolean interrupted = false;
+            for (;;) {
+                try {
+                    dispatched.await();
+                    break;
+                } catch (InterruptedException e) {
+                    interrupted = true;
+                }
+            }
+            if (interrupted) Thread.currentThread().interrupt();
+        } finally {
+            Signal.handle(MARKER, previous);
         }
     }
 }

@@ -21,26 +21,48 @@ final class Built {
 
     record Run(int exitCode, String out, String err) {}
 
-    /** Runs {@code mainClass} in a new VM with the given class path and options, and waits for it. */
-    static Run runVm(String classPath, List<String> options, String mainClass, String... args)
-            throws IOException, InterruptedException {
+    /** The option that makes a VM load the library just built, wherever else one is installed. */
+    static final String PINNED = "-D" + LibraryLoader.PATH_PROPERTY + "=" + LIBRARY;
+
+    /**
+     * The command line of a new VM running {@code mainClass} with the given class path and options,
+     * which finds the library as its options say (the loader's own order when they say nothing).
+     */
+    static List<String> vm(String classPath, List<String> options, String mainClass, String... args) {
         List<String> command = new ArrayList<>(List.of(JAVA, "--enable-native-access=ALL-UNNAMED", "-cp", classPath));
         command.addAll(options);
         command.add(mainClass);
         command.addAll(List.of(args));
-        return run(new ProcessBuilder(command));
+        return command;
     }
 
-    /** Runs {@code java -jar vokrane.jar args}, as a user would, with {@code environment} added. */
-    static Run runDemo(Map<String, String> environment, String... args) throws IOException, InterruptedException {
-        List<String> command = new ArrayList<>(List.of(JAVA, "-jar", JAR.toString()));
+    /** The same, loading the library just built. */
+    static List<String> pinnedVm(String classPath, List<String> options, String mainClass, String... args) {
+        List<String> pinned = new ArrayList<>(options);
+        pinned.add(PINNED);
+        return vm(classPath, pinned, mainClass, args);
+    }
+
+    /** Runs {@code mainClass} in a new VM on the library just built, and waits for it. */
+    static Run runVm(String classPath, List<String> options, String mainClass, String... args)
+            throws IOException, InterruptedException {
+        return run(new ProcessBuilder(pinnedVm(classPath, options, mainClass, args)));
+    }
+
+    /** Runs {@code java options -jar vokrane.jar args} on the library just built, with {@code environment} added. */
+    static Run runDemo(Map<String, String> environment, List<String> options, String... args)
+            throws IOException, InterruptedException {
+        List<String> command = new ArrayList<>(List.of(JAVA, PINNED));
+        command.addAll(options);
+        command.addAll(List.of("-jar", JAR.toString()));
         command.addAll(List.of(args));
         ProcessBuilder demo = new ProcessBuilder(command);
         demo.environment().putAll(environment);
         return run(demo);
     }
 
-    private static Run run(ProcessBuilder builder) throws IOException, InterruptedException {
+    /** Starts {@code builder} with nothing on standard input, and waits for it to end. */
+    static Run run(ProcessBuilder builder) throws IOException, InterruptedException {
         Path err = Files.createTempFile("vokrane-vm", ".err");
         try {
             Process vm = builder.redirectError(err.toFile()).start();

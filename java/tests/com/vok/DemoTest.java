@@ -4,35 +4,44 @@ package com.vok;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
+import java.util.List;
 import java.util.Map;
 import org.junit.jupiter.api.Test;
 
 class DemoTest {
     @Test
     void editPrintsOneLineWithTheEditorsProcessIdAndNoWarning() throws Exception {
-        Built.Run run = Built.runDemo(Map.of("VISUAL", "true"), "edit", "notes.txt");
+        Built.Run run = Built.runDemo(Map.of("VISUAL", "true"), List.of(), "edit", "notes.txt");
         assertEquals("", run.err());  // on JDK 22 and later, the manifest's Enable-Native-Access at work
         assertEquals(0, run.exitCode());
         assertTrue(run.out().matches("vokrane: true ended \\(process [1-9][0-9]*\\)\n"), run.out());
     }
 
     @Test
+    void withTheVmsSignalHandlingReducedTheProgramStillRuns() throws Exception {
+        // Under -Xrs the VM keeps SIGINT to itself, so the guard cannot be installed.
+        Built.Run run = Built.runDemo(Map.of("VISUAL", "true"), List.of("-Xrs"), "edit", "notes.txt");
+        assertEquals(0, run.exitCode(), run.err());
+        assertTrue(run.out().matches("vokrane: true ended \\(process [1-9][0-9]*\\)\n"), run.out());
+    }
+
+    @Test
     void anEditorWithArgumentsIsRefusedWithAReason() throws Exception {
-        Built.Run run = Built.runDemo(Map.of("VISUAL", "code --wait"), "edit", "notes.txt");
+        Built.Run run = Built.runDemo(Map.of("VISUAL", "code --wait"), List.of(), "edit", "notes.txt");
         assertEquals(2, run.exitCode());
         assertTrue(run.err().startsWith("vokrane: VISUAL is \"code --wait\", a command with arguments"), run.err());
     }
 
     @Test
     void aProgramThatCannotBeStartedStillEndsWithItsProcessId() throws Exception {
-        Built.Run run = Built.runDemo(Map.of("SHELL", "/nonexistent/shell"));
+        Built.Run run = Built.runDemo(Map.of("SHELL", "/nonexistent/shell"), List.of());
         assertEquals("an error occurred in execvp\n", run.err());
         assertTrue(run.out().matches("vokrane: /nonexistent/shell ended \\(process [1-9][0-9]*\\)\n"), run.out());
     }
 
     @Test
     void unknownArgumentsGetTheUsage() throws Exception {
-        Built.Run run = Built.runDemo(Map.of(), "frobnicate");
+        Built.Run run = Built.runDemo(Map.of(), List.of(), "frobnicate");
         assertEquals(2, run.exitCode());
         assertEquals("usage: java -jar vokrane.jar [edit FILE]\n", run.err());
     }

@@ -4,6 +4,7 @@ package com.vok;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertNotEquals;
 import static org.junit.jupiter.api.Assertions.assertTrue;
+import static org.junit.jupiter.api.Assumptions.assumeTrue;
 
 import java.nio.file.Files;
 import java.nio.file.Path;
@@ -18,7 +19,7 @@ class LoaderTest {
     @TempDir Path tmp;
 
     private static Built.Run loadReport(Path jar, String... options) throws Exception {
-        return Built.runVm(jar + ":" + Built.TEST_CLASSES, List.of(options), "com.vok.LoadReport");
+        return Built.run(new ProcessBuilder(Built.vm(jar + ":" + Built.TEST_CLASSES, List.of(options), "com.vok.LoadReport")));
     }
 
     private static void assertLoadedFrom(String mapped, Built.Run run) {
@@ -52,6 +53,27 @@ class LoaderTest {
         try (var left = Files.list(tmp)) {
             assertEquals(List.of(), left.toList());
         }
+    }
+
+    @Test
+    void thisVmMappedTheLibraryJustBuiltAndNoOther() throws Exception {
+        assertTrue(LinuxNative.shell("true") > 0);
+        try (var maps = Files.lines(Path.of("/proc/self/maps"))) {
+            List<String> mapped = maps.filter(line -> line.endsWith("/libvokrane.so"))
+                    .map(line -> line.substring(line.indexOf('/'))).distinct().toList();
+            assertEquals(List.of(Built.LIBRARY.toString()), mapped);
+        }
+    }
+
+    @Test
+    void whereNativeAccessIsDeniedTheErrorNamesTheFlag() throws Exception {
+        assumeTrue(Runtime.version().feature() >= 24, "--illegal-native-access came with JDK 24");
+        Built.Run run = Built.run(new ProcessBuilder(Built.JAVA, "--illegal-native-access=deny", Built.PINNED,
+                "-cp", Built.JAR + ":" + Built.TEST_CLASSES, "com.vok.LoadReport"));
+        assertNotEquals(0, run.exitCode());
+        assertTrue(run.err().contains("java.lang.UnsatisfiedLinkError: could not load libvokrane.so: this VM denies"
+                + " native access to the class path (--illegal-native-access=deny); allow it with"
+                + " --enable-native-access=ALL-UNNAMED"), run.err());
     }
 
     @Test

@@ -51,6 +51,16 @@ class ResultTest {
     }
 
     @Test
+    void anotherLibrarysSpawnNeverStandsInForTheLauncher() throws Exception {
+        ProcessBuilder vm = new ProcessBuilder(Built.pinnedVm(Built.JAR + ":" + Built.TEST_CLASSES, List.of(),
+                "com.vok.CallShell", "true"));
+        vm.environment().put("LD_PRELOAD", System.getProperty("vokrane.foreignSpawn"));
+        Built.Run run = Built.run(vm);
+        assertEquals("", run.err());
+        assertTrue(Integer.parseInt(run.out().strip()) > 0, run.out());
+    }
+
+    @Test
     void nullArgumentsGiveMinusOneAndStartNothing() {
         assertEquals(-1, LinuxNative.shell(null));
         assertEquals(-1, LinuxNative.edit(null, "file"));

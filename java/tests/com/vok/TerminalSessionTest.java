@@ -23,7 +23,7 @@ class TerminalSessionTest {
     /** Runs the demo with {@code args} between two readings of the terminal settings. */
     private void startDemo(TmuxSession terminal, String args) throws Exception {
         // tmux sets SHELL in the pane to its own default, so the demo's is given on the command line.
-        terminal.typeLine("stty -g > stty-before; SHELL=/bin/sh " + Built.JAVA + " -jar "
+        terminal.typeLine("stty -g > stty-before; SHELL=/bin/sh " + Built.JAVA + " " + Built.PINNED + " -jar "
                 + Built.JAR + " " + args + "; stty -g > stty-after; echo demo-ended-$((40+2))");
     }
 
