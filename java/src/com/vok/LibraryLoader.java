@@ -4,11 +4,16 @@ package com.vok;
 import java.io.FileNotFoundException;
 import java.io.IOException;
 import java.io.InputStream;
+import java.nio.file.FileAlreadyExistsException;
 import java.nio.file.Files;
 import java.nio.file.Path;
+import java.nio.file.attribute.FileAttribute;
+import java.nio.file.attribute.PosixFilePermission;
 import java.nio.file.attribute.PosixFilePermissions;
 import java.util.ArrayList;
+import java.util.EnumSet;
 import java.util.List;
+import java.util.Set;
 
 final class LibraryLoader {
     static final String PATH_PROPERTY = "com.vok.library.path";
@@ -70,8 +75,7 @@ final class LibraryLoader {
             if (packed == null) {
                 throw new FileNotFoundException("not packed with these classes");
             }
-            Path directory = Files.createTempDirectory("vokrane",
-                    PosixFilePermissions.asFileAttribute(PosixFilePermissions.fromString("rwx------")));
+            Path directory = createPrivateDirectory(Path.of(System.getProperty("java.io.tmpdir")));
             Path library = directory.resolve("libvokrane.so");
             try {
                 Files.copy(packed, library);
@@ -79,6 +83,23 @@ final class LibraryLoader {
             } finally {
                 Files.deleteIfExists(library);
                 Files.delete(directory);
+            }
+        }
+    }
+
+    // Makes a new directory in `parent` that only its owner may enter, whatever the umask. Unlike
+    // Files.createTempDirectory, it needs no SecureRandom, whose start-up costs a fresh VM 25 ms or
+    // more: the name need not be secret, since mkdir fails on any name that is already taken.
+    static Path createPrivateDirectory(Path parent) throws IOException {
+        Set<PosixFilePermission> ownerOnly = EnumSet.of(PosixFilePermission.OWNER_READ,
+                PosixFilePermission.OWNER_WRITE, PosixFilePermission.OWNER_EXECUTE);
+        FileAttribute<Set<PosixFilePermission>> mode = PosixFilePermissions.asFileAttribute(ownerOnly);
+        String prefix = "vokrane-" + ProcessHandle.current().pid() + "-";
+        for (int attempt = 0;; attempt++) {
+            try {
+                return Files.createDirectory(parent.resolve(prefix + System.nanoTime()), mode);
+            } catch (FileAlreadyExistsException taken) {
+                if (attempt == 99) throw taken;
             }
         }
     }

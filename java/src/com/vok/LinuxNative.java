@@ -42,6 +42,18 @@ package com.vok;
  *       program's message is written; when it is full and non-blocking, the message is lost.
  *   <li>An executable file that is not a program (a script without {@code #!}) is run by
  *       {@code /bin/sh}, as {@code execvp} does.
+ *   <li>The result is the process ID, not the exit status: a program that must know whether the
+ *       editor succeeded (vim's {@code :cq} exits non-zero) should run it with
+ *       {@code new ProcessBuilder(editor, file).inheritIO().start().waitFor()} instead.
+ *   <li>A host that put the terminal in raw mode (a line editor such as JLine) must restore it, and
+ *       stop reading standard input, before the call: under a raw terminal {@code ed} hangs, and a
+ *       reader thread steals the program's keystrokes.
+ *   <li>jshell runs its code in another VM whose standard streams are pipes, not the terminal: try
+ *       the library from a program of its own.
+ *   <li>To see which copy of the library a VM loaded, look for {@code libvokrane.so} in
+ *       {@code /proc/<pid>/maps}. A copy extracted from the jar is deleted at once, so gdb finds no
+ *       debug information for it: to debug, point {@code -Dcom.vok.library.path} at the installed
+ *       file, whose debug file lies beside it.
  *   <li>From JDK 22 on, loading the library is a restricted operation. With
  *       {@code --illegal-native-access=deny} it fails unless this module (or {@code ALL-UNNAMED} on
  *       the class path) is named by {@code --enable-native-access}, and the error says so.

@@ -2,10 +2,10 @@
 package com.vok;
 
 import java.nio.file.Files;
+import java.nio.file.InvalidPathException;
 import java.nio.file.Path;
 import java.util.Map;
 import java.util.concurrent.CountDownLatch;
-import java.util.function.IntSupplier;
 import sun.misc.Signal;
 import sun.misc.SignalHandler;
 
@@ -42,7 +42,7 @@ import sun.misc.SignalHandler;
 public final class Terminal {
     private static final Signal INTERRUPT = new Signal("INT");
     private static final Signal MARKER = new Signal("URG");
-    private static final SignalHandler NOTHING = signal -> {};
+    private static final SignalHandler NOTHING = new Ignore();
 
     private static final Object lock = new Object();  // guards the four fields below
     private static SignalHandler vmHandler;            // SIGINT's handler before the guard; null when unguarded
@@ -52,29 +52,57 @@ public final class Terminal {
 
     private Terminal() {}
 
-    /** The user's shell: {@code $SHELL}, else {@code /bin/sh}. */
+    /**
+     * The user's shell: {@code $SHELL}, else {@code /bin/sh}.
+     *
+     * @return the shell's name or path, as the variable holds it
+     */
     public static String userShell() {
         return userShell(System.getenv());
     }
 
     /**
-     * The user's editor: {@code $VISUAL}, then {@code $EDITOR}, else {@code vi}.
+     * The user's editor: {@code $VISUAL}, then {@code $EDITOR}, else {@code vi}; the first that is
+     * set must name an executable file or a program on {@code PATH}.
      *
-     * @throws IllegalStateException when the variable holds a command with arguments, such as
-     *     {@code code --wait}: {@link LinuxNative#edit} never splits a name, so it could not run it
+     * @return the editor's name or path, as the variable holds it
+     * @throws IllegalStateException when the editor cannot be found, naming the variable and its
+     *     value, or when the variable holds a command with arguments, such as {@code code --wait}:
+     *     {@link LinuxNative#edit} never splits a name, so it could not run it
      */
     public static String userEditor() {
         return userEditor(System.getenv());
     }
 
-    /** Runs {@code program} as {@link LinuxNative#shell} does, with the VM's SIGINT guarded. */
+    /**
+     * Runs {@code program} as {@link LinuxNative#shell} does, with the VM's SIGINT guarded.
+     *
+     * @param program the program's name, looked up on PATH when it has no slash
+     * @return the program's process ID, or -1
+     */
     public static int shell(String program) {
-        return withInterruptGuarded(() -> LinuxNative.shell(program));
+        boolean guarded = guard();
+        try {
+            return LinuxNative.shell(program);
+        } finally {
+            if (guarded) unguard();
+        }
     }
 
-    /** Runs {@code editor} on {@code file} as {@link LinuxNative#edit} does, with SIGINT guarded. */
+    /**
+     * Runs {@code editor} on {@code file} as {@link LinuxNative#edit} does, with SIGINT guarded.
+     *
+     * @param editor the editor's name, looked up on PATH when it has no slash
+     * @param file the file to edit, passed unchanged
+     * @return the editor's process ID, or -1
+     */
     public static int edit(String editor, String file) {
-        return withInterruptGuarded(() -> LinuxNative.edit(editor, file));
+        boolean guarded = guard();
+        try {
+            return LinuxNative.edit(editor, file);
+        } finally {
+            if (guarded) unguard();
+        }
     }
 
     static String userShell(Map<String, String> environment) {
@@ -83,26 +111,39 @@ public final class Terminal {
     }
 
     static String userEditor(Map<String, String> environment) {
+        String path = environment.get("PATH");
         for (String variable : new String[] {"VISUAL", "EDITOR"}) {
             String editor = environment.get(variable);
             if (editor == null || editor.isEmpty()) continue;
-            if (editor.matches("(?s).*\\s.*") && !Files.isExecutable(Path.of(editor))) {
+            if (isRunnable(editor, path)) return editor;
+            if (editor.matches("(?s).*\\s.*")) {
                 throw new IllegalStateException(variable + " is \"" + editor + "\", a command with arguments;"
                         + " the editor is started by its name alone, never split, so set " + variable
                         + " to the program itself (or to a script that adds the arguments)");
             }
-            return editor;
+            throw new IllegalStateException(variable + " is \"" + editor + "\", which is neither an executable"
+                    + " file nor a program on PATH");
         }
-        return "vi";
+        if (isRunnable("vi", path)) return "vi";
+        throw new IllegalStateException("neither VISUAL nor EDITOR is set, and vi is not a program on PATH");
     }
 
-    private static int withInterruptGuarded(IntSupplier call) {
-        if (!guard()) return call.getAsInt();
+    // execvp's rule: a name with a slash is a path, any other is looked for in each directory of
+    // PATH (an empty entry meaning the working directory, an unset PATH meaning /bin:/usr/bin).
+    private static boolean isRunnable(String program, String path) {
         try {
-            return call.getAsInt();
-        } finally {
-            unguard();
+            if (program.contains("/")) return isExecutableFile(Path.of(program));
+            for (String directory : (path == null ? "/bin:/usr/bin" : path).split(":", -1)) {
+                if (isExecutableFile(Path.of(directory.isEmpty() ? "." : directory, program))) return true;
+            }
+            return false;
+        } catch (InvalidPathException unusable) {
+            return false;
         }
+    }
+
+    private static boolean isExecutableFile(Path file) {
+        return Files.isRegularFile(file) && Files.isExecutable(file);
     }
 
     // Installs the guard, or counts one more call under it. False when the VM keeps SIGINT to itself.
@@ -160,7 +201,7 @@ public final class Terminal {
     // on this thread is counted at once, and HotSpot dispatches it only when no SIGINT is pending.
     private static void awaitSignalsCountedSoFar() {
         CountDownLatch dispatched = new CountDownLatch(1);
-        SignalHandler previous = Signal.handle(MARKER, signal -> dispatched.countDown());
+        SignalHandler previous = Signal.handle(MARKER, new CountDown(dispatched));
         try {
             Signal.raise(MARKER);
             boolean interrupted = false;
@@ -175,6 +216,25 @@ public final class Terminal {
             if (interrupted) Thread.currentThread().interrupt();
         } finally {
             Signal.handle(MARKER, previous);
+        }
+    }
+
+    // The handlers are classes rather than lambdas: a first lambda costs a fresh VM milliseconds.
+    private static final class Ignore implements SignalHandler {
+        @Override
+        public void handle(Signal signal) {}
+    }
+
+    private static final class CountDown implements SignalHandler {
+        private final CountDownLatch latch;
+
+        CountDown(CountDownLatch latch) {
+            this.latch = latch;
+        }
+
+        @Override
+        public void handle(Signal signal) {
+            latch.countDown();
         }
     }
 }

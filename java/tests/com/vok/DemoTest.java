@@ -26,10 +26,14 @@ class DemoTest {
     }
 
     @Test
-    void anEditorWithArgumentsIsRefusedWithAReason() throws Exception {
+    void anEditorThatCannotRunIsRefusedWithAReason() throws Exception {
         Built.Run run = Built.runDemo(Map.of("VISUAL", "code --wait"), List.of(), "edit", "notes.txt");
         assertEquals(2, run.exitCode());
         assertTrue(run.err().startsWith("vokrane: VISUAL is \"code --wait\", a command with arguments"), run.err());
+        run = Built.runDemo(Map.of("VISUAL", "vokrane-missing-editor"), List.of(), "edit", "notes.txt");
+        assertEquals(2, run.exitCode());
+        assertEquals("vokrane: VISUAL is \"vokrane-missing-editor\", which is neither an executable file nor a program"
+                + " on PATH\n", run.err());
     }
 
     @Test

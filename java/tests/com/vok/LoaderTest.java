@@ -8,6 +8,7 @@ import static org.junit.jupiter.api.Assumptions.assumeTrue;
 
 import java.nio.file.Files;
 import java.nio.file.Path;
+import java.util.ArrayList;
 import java.util.List;
 import java.util.regex.Pattern;
 import org.junit.jupiter.api.Test;
@@ -47,9 +48,20 @@ class LoaderTest {
     }
 
     @Test
-    void thePackedCopyIsExtractedLoadedAndRemoved() throws Exception {
-        Built.Run run = loadReport(Built.JAR, NOWHERE, "-Djava.io.tmpdir=" + tmp);
+    void thePackedCopyIsExtractedIntoAPrivateDirectoryLoadedAndRemoved() throws Exception {
+        // Under umask 0 the mode given to mkdir is the directory's mode; strace shows what was given.
+        Path trace = Files.createTempFile("vokrane-mkdir", ".trace");
+        List<String> command = new ArrayList<>(List.of("sh", "-c",
+                "umask 0 && exec strace -f -qq -e trace=mkdir,mkdirat -o \"$0\" \"$@\"", trace.toString()));
+        command.addAll(Built.vm(Built.JAR + ":" + Built.TEST_CLASSES, List.of(NOWHERE, "-Djava.io.tmpdir=" + tmp),
+                "com.vok.LoadReport"));
+        Built.Run run = Built.run(new ProcessBuilder(command));
+        List<String> made = Files.readAllLines(trace).stream().filter(line -> line.contains(tmp + "/vokrane")).toList();
+        Files.delete(trace);
         assertLoadedFrom(Pattern.quote(tmp.toString()) + "/vokrane[^/]*/libvokrane\\.so \\(deleted\\)", run);
+        assertEquals(1, made.size(), made.toString());
+        assertTrue(made.get(0).matches(".*mkdir(at)?\\(.*\"" + Pattern.quote(tmp.toString()) + "/vokrane[^\"/]*\", 0700\\) = 0"),
+                made.get(0));
         try (var left = Files.list(tmp)) {
             assertEquals(List.of(), left.toList());
         }

@@ -34,6 +34,18 @@ class TerminalTest {
     }
 
     @Test
+    void anEditorIsLookedForOnPathAndOneNotFoundIsRefusedByVariableAndValue(@TempDir Path dir) throws Exception {
+        Files.copy(Path.of("/bin/true"), dir.resolve("my-editor"));
+        assertEquals("my-editor", Terminal.userEditor(Map.of("EDITOR", "my-editor", "PATH", "/nonexistent:" + dir)));
+        IllegalStateException refused = assertThrows(IllegalStateException.class,
+                () -> Terminal.userEditor(Map.of("EDITOR", "my-editor", "PATH", "/bin:/usr/bin")));
+        assertEquals("EDITOR is \"my-editor\", which is neither an executable file nor a program on PATH",
+                refused.getMessage());
+        refused = assertThrows(IllegalStateException.class, () -> Terminal.userEditor(Map.of("PATH", dir.toString())));
+        assertEquals("neither VISUAL nor EDITOR is set, and vi is not a program on PATH", refused.getMessage());
+    }
+
+    @Test
     void anExecutablePathWithABlankIsAnEditorNotACommand(@TempDir Path dir) throws Exception {
         Path editor = Files.copy(Path.of("/bin/true"), dir.resolve("an editor"));
         assertEquals(editor.toString(), Terminal.userEditor(Map.of("VISUAL", editor.toString())));

@@ -1,0 +1,115 @@
+"""The published Java artifact: Java 11 class files, one version throughout, clean Javadoc without
+the demo, the installed Maven layout, and a Maven project that builds against it offline and runs."""
+import os
+import re
+import shutil
+import subprocess
+import tempfile
+import unittest
+import zipfile
+
+BUILD_DIR = os.environ["VOKRANE_BUILD_DIR"]
+SOURCE_DIR = os.environ["VOKRANE_SOURCE_DIR"]
+VERSION = os.environ["VOKRANE_VERSION"]
+JAR = os.path.join(BUILD_DIR, f"vokrane-{VERSION}.jar")
+API_SOURCES = ["module-info.java", "com/vok/LinuxNative.java", "com/vok/LibraryLoader.java",
+               "com/vok/Terminal.java"]
+
+
+def run(*command, **options):
+    return subprocess.run(command, check=True, capture_output=True, text=True, **options)
+
+
+class JavaArtifact(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.scratch = tempfile.TemporaryDirectory()
+        cls.prefix = os.path.join(cls.scratch.name, "prefix")
+        run("cmake", "--install", BUILD_DIR, "--prefix", cls.prefix)
+        cls.repo = os.path.join(cls.prefix, "share/maven-repo/com/vok/vokrane")
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.scratch.cleanup()
+
+    def test_class_files_are_for_java_11(self):
+        with zipfile.ZipFile(JAR) as jar:
+            classes = [name for name in jar.namelist() if name.endswith(".class")]
+            self.assertIn("module-info.class", classes)
+            for name in classes:
+                major = int.from_bytes(jar.read(name)[6:8], "big")
+                self.assertEqual(major, 55, name)
+
+    def test_sources_keep_to_the_java_11_api(self):
+        # The build compiles with -source/-target; --release 11 also checks every API used exists in
+        # Java 11, at the price of warnings for sun.misc.Signal, the one internal API the guard needs.
+        sources = [os.path.join(SOURCE_DIR, "java/src", name) for name in API_SOURCES + ["com/vok/Demo.java"]]
+        with tempfile.TemporaryDirectory() as classes:
+            compiled = subprocess.run(["javac", "--release", "11", "-Xlint:all", "-d", classes] + sources,
+                                      capture_output=True, text=True)
+        self.assertEqual(compiled.returncode, 0, compiled.stderr)
+        warnings = [line for line in compiled.stderr.splitlines() if "warning:" in line]
+        self.assertTrue(warnings, "expected the sun.misc warnings, so this check is not compiling nothing")
+        for line in warnings:
+            self.assertRegex(line, r"warning: (Signal|SignalHandler) is internal proprietary API")
+
+    def test_one_version_in_the_manifest_the_pom_and_the_names(self):
+        with zipfile.ZipFile(JAR) as jar:
+            manifest = jar.read("META-INF/MANIFEST.MF").decode()
+        self.assertIn("Implementation-Title: vokrane\r\n", manifest)
+        self.assertIn(f"Implementation-Version: {VERSION}\r\n", manifest)
+        with open(os.path.join(self.repo, VERSION, f"vokrane-{VERSION}.pom")) as pom:
+            text = pom.read()
+        self.assertEqual(re.findall(r"<(groupId|artifactId|version)>([^<]*)<", text),
+                         [("groupId", "com.vok"), ("artifactId", "vokrane"), ("version", VERSION)])
+        self.assertNotIn("<dependencies>", text)
+        for element in ("name", "description", "licenses"):
+            self.assertIn(f"<{element}>", text)
+
+    def test_installed_layout(self):
+        share = os.path.join(self.prefix, "share")
+        installed_jar = os.path.join(share, f"java/vokrane-{VERSION}.jar")
+        with open(installed_jar, "rb") as installed, open(JAR, "rb") as built:
+            self.assertEqual(installed.read(), built.read())
+        links = [os.path.join(share, "java/vokrane.jar"),
+                 os.path.join(self.repo, VERSION, f"vokrane-{VERSION}.jar"),
+                 os.path.join(self.repo, "debian/vokrane-debian.jar")]
+        for link in links:
+            self.assertTrue(os.path.islink(link), link)
+            self.assertEqual(os.path.realpath(link), os.path.realpath(installed_jar), link)
+        with open(os.path.join(self.repo, "debian/vokrane-debian.pom")) as pom:
+            self.assertIn("<version>debian</version>", pom.read())
+        for suffix in ("sources", "javadoc"):
+            with zipfile.ZipFile(os.path.join(self.repo, VERSION, f"vokrane-{VERSION}-{suffix}.jar")) as jar:
+                names = jar.namelist()
+            self.assertTrue(any(name.endswith("LinuxNative.java" if suffix == "sources" else "LinuxNative.html")
+                                for name in names), suffix)
+        api = os.path.join(share, "doc/vokrane/api")
+        documented = [name for _, _, files in os.walk(api) for name in files]
+        self.assertIn("index.html", documented)
+        self.assertIn("Terminal.html", documented)
+        self.assertNotIn("Demo.html", documented)
+
+    def test_a_maven_project_builds_offline_against_the_installed_repository_and_runs(self):
+        project = os.path.join(self.scratch.name, "consumer")
+        shutil.copytree(os.path.join(SOURCE_DIR, "java/tests/consumer"), project)
+        # The installed repository is the local one; Maven's plugins come from Debian's repository
+        # of them, mirrored for every remote, so nothing is fetched from anywhere else.
+        settings = os.path.join(self.scratch.name, "settings.xml")
+        with open(settings, "w") as f:
+            f.write("<settings><mirrors><mirror><id>debian</id><mirrorOf>*</mirrorOf>"
+                    "<url>file:///usr/share/maven-repo</url></mirror></mirrors></settings>\n")
+        run("mvn", "--batch-mode", "--quiet", "--settings", settings,
+            "-Dmaven.repo.local=" + os.path.join(self.prefix, "share/maven-repo"),
+            "-Dvokrane.version=" + VERSION, "package", cwd=project)
+        libraries = [os.path.join(root, "libvokrane.so") for root, _, files in os.walk(self.prefix)
+                     if "libvokrane.so" in files]
+        self.assertEqual(len(libraries), 1)
+        ran = run("java", "-Dcom.vok.library.path=" + libraries[0], "--enable-native-access=ALL-UNNAMED", "-cp",
+                  os.path.join(project, "target/consumer-1.jar") + ":" + os.path.join(self.prefix, "share/java/vokrane.jar"),
+                  "consumer.Main")
+        self.assertRegex(ran.stdout, r"^pid [1-9][0-9]*\nmapped " + re.escape(libraries[0]) + "\n$")
+
+
+if __name__ == "__main__":
+    unittest.main()
