@@ -2,6 +2,7 @@
 package com.vok.bench;
 
 import com.vok.LinuxNative;
+import java.io.FileInputStream;
 import java.lang.ref.Reference;
 import java.util.ArrayList;
 import java.util.Collections;
@@ -11,9 +12,10 @@ import java.util.Map;
 import java.util.Random;
 
 /**
- * {@code LaunchBench HEAP ROUNDS LAUNCHES_PER_ROUND HELD_FRACTION} prints one line per launch:
- * method, heap label and microseconds, tab-separated. Before timing, it fills HELD_FRACTION of the
- * maximum heap with data it keeps alive to the end, so the heap is resident and stays so.
+ * {@code LaunchBench LABEL ROUNDS LAUNCHES_PER_ROUND HELD_FRACTION [DESCRIPTORS]} prints one line per
+ * launch: method, label and microseconds, tab-separated. Before timing, it fills HELD_FRACTION of the
+ * maximum heap with data it keeps alive to the end, so the heap is resident and stays so, and opens
+ * DESCRIPTORS more descriptors (on /dev/null), kept open to the end.
  */
 public final class LaunchBench {
     private static final String PROGRAM = "/bin/true";
@@ -31,6 +33,8 @@ public final class LaunchBench {
         int rounds = Integer.parseInt(args[1]);
         int launchesPerRound = Integer.parseInt(args[2]);
         List<long[]> held = holdHeap(Double.parseDouble(args[3]));
+        List<FileInputStream> open = new ArrayList<>();
+        for (int i = 0; i < (args.length > 4 ? Integer.parseInt(args[4]) : 0); i++) open.add(new FileInputStream("/dev/null"));
         System.loadLibrary("vokrane_bench");
 
         Map<String, Launch> methods = new LinkedHashMap<>();
@@ -56,6 +60,7 @@ public final class LaunchBench {
         }
         System.out.print(samples);
         Reference.reachabilityFence(held);
+        Reference.reachabilityFence(open);
     }
 
     private static List<long[]> holdHeap(double fraction) {

@@ -2,18 +2,25 @@
 package com.vok;
 
 import java.io.FileNotFoundException;
+import java.io.FileOutputStream;
 import java.io.IOException;
 import java.io.InputStream;
+import java.io.OutputStream;
+import java.net.URISyntaxException;
+import java.net.URL;
 import java.nio.file.FileAlreadyExistsException;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.nio.file.attribute.FileAttribute;
 import java.nio.file.attribute.PosixFilePermission;
 import java.nio.file.attribute.PosixFilePermissions;
+import java.security.CodeSource;
 import java.util.ArrayList;
 import java.util.EnumSet;
 import java.util.List;
 import java.util.Set;
+import java.util.jar.JarFile;
+import java.util.zip.ZipEntry;
 
 final class LibraryLoader {
     static final String PATH_PROPERTY = "com.vok.library.path";
@@ -71,33 +78,55 @@ final class LibraryLoader {
     // A library stays mapped once loaded, so its file and directory can go at once; the directory
     // is the owner's alone, so no other user can swap the file before it is loaded.
     private static void loadPackedCopy() throws IOException {
-        try (InputStream packed = LibraryLoader.class.getResourceAsStream(RESOURCE)) {
-            if (packed == null) {
-                throw new FileNotFoundException("not packed with these classes");
+        Path directory = createPrivateDirectory(Path.of(System.getProperty("java.io.tmpdir")));
+        Path library = directory.resolve("libvokrane.so");
+        try {
+            copyPackedLibrary(library);
+            System.load(library.toString());
+        } finally {
+            Files.deleteIfExists(library);
+            Files.delete(directory);
+        }
+    }
+
+    // Copies the packed library to `target`. Where this class came from a jar file, the jar is read
+    // directly: a lookup through the class loader first opens the JDK's own module image, which
+    // costs a fresh VM several milliseconds.
+    private static void copyPackedLibrary(Path target) throws IOException {
+        CodeSource source = LibraryLoader.class.getProtectionDomain().getCodeSource();
+        URL location = source == null ? null : source.getLocation();
+        if (location != null && location.getProtocol().equals("file") && location.getPath().endsWith(".jar")) {
+            try (JarFile jar = new JarFile(Path.of(location.toURI()).toFile(), false)) {
+                ZipEntry entry = jar.getEntry(RESOURCE.substring(1));
+                if (entry == null) throw new FileNotFoundException("not packed with these classes");
+                copy(jar.getInputStream(entry), target);
+            } catch (URISyntaxException e) {
+                throw new IOException(e);
             }
-            Path directory = createPrivateDirectory(Path.of(System.getProperty("java.io.tmpdir")));
-            Path library = directory.resolve("libvokrane.so");
-            try {
-                Files.copy(packed, library);
-                System.load(library.toString());
-            } finally {
-                Files.deleteIfExists(library);
-                Files.delete(directory);
-            }
+        } else {
+            InputStream packed = LibraryLoader.class.getResourceAsStream(RESOURCE);
+            if (packed == null) throw new FileNotFoundException("not packed with these classes");
+            copy(packed, target);
+        }
+    }
+
+    private static void copy(InputStream from, Path to) throws IOException {
+        try (from; OutputStream out = new FileOutputStream(to.toFile())) {
+            from.transferTo(out);
         }
     }
 
     // Makes a new directory in `parent` that only its owner may enter, whatever the umask. Unlike
     // Files.createTempDirectory, it needs no SecureRandom, whose start-up costs a fresh VM 25 ms or
-    // more: the name need not be secret, since mkdir fails on any name that is already taken.
+    // more: the name need not be secret, since mkdir fails on any name that is already taken. (Nor
+    // ProcessHandle, whose lambdas cost a fresh VM milliseconds more.)
     static Path createPrivateDirectory(Path parent) throws IOException {
         Set<PosixFilePermission> ownerOnly = EnumSet.of(PosixFilePermission.OWNER_READ,
                 PosixFilePermission.OWNER_WRITE, PosixFilePermission.OWNER_EXECUTE);
         FileAttribute<Set<PosixFilePermission>> mode = PosixFilePermissions.asFileAttribute(ownerOnly);
-        String prefix = "vokrane-" + ProcessHandle.current().pid() + "-";
         for (int attempt = 0;; attempt++) {
             try {
-                return Files.createDirectory(parent.resolve(prefix + System.nanoTime()), mode);
+                return Files.createDirectory(parent.resolve("vokrane-" + System.nanoTime()), mode);
             } catch (FileAlreadyExistsException taken) {
                 if (attempt == 99) throw taken;
             }
