@@ -68,6 +68,25 @@ class LoaderTest {
     }
 
     @Test
+    void aPackedCopyOutsideAJarFileIsFoundThroughTheClassLoader() throws Exception {
+        Path classes = Files.createDirectory(tmp.resolve("classes"));
+        try (var jar = new java.util.jar.JarFile(Built.JAR.toFile())) {
+            for (var entry : java.util.Collections.list(jar.entries())) {
+                Path target = classes.resolve(entry.getName());
+                if (entry.isDirectory()) {
+                    Files.createDirectories(target);
+                } else {
+                    Files.createDirectories(target.getParent());
+                    Files.copy(jar.getInputStream(entry), target);
+                }
+            }
+        }
+        Path extracted = Files.createDirectory(tmp.resolve("extracted"));
+        Built.Run run = loadReport(classes, NOWHERE, "-Djava.io.tmpdir=" + extracted);
+        assertLoadedFrom(Pattern.quote(extracted.toString()) + "/vokrane[^/]*/libvokrane\\.so \\(deleted\\)", run);
+    }
+
+    @Test
     void thisVmMappedTheLibraryJustBuiltAndNoOther() throws Exception {
         assertTrue(LinuxNative.shell("true") > 0);
         try (var maps = Files.lines(Path.of("/proc/self/maps"))) {
