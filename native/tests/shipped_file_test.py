@@ -8,13 +8,14 @@ import unittest
 import zlib
 
 BUILD_DIR = os.environ["VOKRANE_BUILD_DIR"]
+README = os.path.join(os.environ["VOKRANE_SOURCE_DIR"], "README.md")
 LIBRARY = os.path.join(BUILD_DIR, "libvokrane.so")
 DEBUG_FILE = LIBRARY + ".debug"
 EXPORTS = {"spawn", "Java_com_vok_LinuxNative_shell", "Java_com_vok_LinuxNative_edit"}
 
 
-def run(*command):
-    return subprocess.run(command, check=True, capture_output=True, text=True).stdout
+def run(*command, **options):
+    return subprocess.run(command, check=True, capture_output=True, text=True, **options).stdout
 
 
 def dynamic_symbols(path):
@@ -95,6 +96,46 @@ class ShippedFile(unittest.TestCase):
             self.assertTrue(os.path.exists(os.path.join(jni_dirs[0], "libvokrane.so.debug")))
             installed = os.path.join(jni_dirs[0], "libvokrane.so")
             self.assertRegex(gdb_line_of_spawn(installed), r'Line \d+ of ".*spawn\.cpp"')
+
+
+class InstalledAsTheReadmeSays(unittest.TestCase):
+    """Installed with a prefix or staged with DESTDIR, every file lies where the README says, and
+    the README's C example builds with its own command line against the installed files."""
+
+    @classmethod
+    def setUpClass(cls):
+        with open(README) as f:
+            cls.readme = f.read()
+        section = cls.readme[cls.readme.index("## Installing"):cls.readme.index("## Debugging")]
+        cls.paths = re.findall(r"^\| `(/usr/[^`]+)`", section, re.MULTILINE)
+
+    def assert_installed(self, root, prefix):
+        self.assertGreater(len(self.paths), 5)
+        for path in self.paths:
+            self.assertTrue(os.path.exists(root + prefix + path[len("/usr"):]), path)
+        self.assertEqual(sorted(os.listdir(root + prefix)), ["include", "lib", "share"])
+
+    def test_any_prefix(self):
+        with tempfile.TemporaryDirectory() as prefix:
+            run("cmake", "--install", BUILD_DIR, "--prefix", prefix)
+            self.assert_installed("", prefix)
+
+    def test_staged_with_destdir_and_used_by_the_readmes_example(self):
+        with tempfile.TemporaryDirectory() as scratch:
+            root = os.path.join(scratch, "root")
+            subprocess.run(["cmake", "--install", BUILD_DIR, "--prefix", "/usr"], check=True, capture_output=True,
+                           env=dict(os.environ, DESTDIR=root))
+            self.assert_installed(root, "/usr")
+            example = re.search(r"```c\n(/\* example\.c:.*?)```", self.readme, re.DOTALL).group(1)
+            with open(os.path.join(scratch, "example.c"), "w") as f:
+                f.write(example)
+            command = re.search(r"^cc -o example example\.c .*$", self.readme, re.MULTILINE).group(0)
+            command = command.replace("/usr/", root + "/usr/")
+            run("sh", "-c", command + " -I" + root + "/usr/include", cwd=scratch)
+            ran = run(os.path.join(scratch, "example"), "true")
+            self.assertRegex(ran, r"^true ended \(process [1-9][0-9]*\)\n$")
+            mapped = run("ldd", os.path.join(scratch, "example"))
+            self.assertIn(root + "/usr/lib/x86_64-linux-gnu/jni/libvokrane.so", mapped)
 
 
 if __name__ == "__main__":
