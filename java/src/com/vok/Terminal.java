@@ -6,6 +6,7 @@ import java.nio.file.InvalidPathException;
 import java.nio.file.Path;
 import java.util.Map;
 import java.util.concurrent.CountDownLatch;
+import java.util.concurrent.TimeUnit;
 import sun.misc.Signal;
 import sun.misc.SignalHandler;
 
@@ -22,16 +23,21 @@ import sun.misc.SignalHandler;
  * ({@code -Xrs}, or started with SIGINT ignored), the guard leaves it alone and the program runs all
  * the same.
  *
- * <p>How the guard is put back: the VM runs Java signal handlers later, on a dispatch thread of its
- * own, and picks the handler when it gets to the signal, so a Ctrl-C that arrived while the program
- * ran may be dispatched after the program has ended. Before putting the VM's handler back,
- * {@code Terminal} raises a SIGURG of its own and waits until its handler has run: HotSpot dispatches
- * pending signals lowest number first, so by then every SIGINT it had counted went to the guard,
- * however late. The window that remains is the instant between one of the VM's threads taking a
- * SIGINT from the kernel and the VM counting it; only a SIGINT arriving as the program ends, with
- * that thread descheduled in between, can fall into it. A Ctrl-C typed after a call has returned
- * reaches the VM's handler as usual. While the handler is put back (well under a millisecond) a
- * SIGURG of the application's own would be taken by {@code Terminal}.
+ * <p>How the guard is put back, and when. A Ctrl-C that arrives while the program runs reaches the
+ * VM in two steps: one of its threads takes the signal from the kernel and counts it, and later the
+ * VM's dispatch thread runs the Java handler that is in place by then. Either step can come after
+ * the program has ended: the thread that took the signal may be kept off the processor before it
+ * counts it, and the dispatch waits for its thread. So the guard stays for 200 ms after the last
+ * program has ended, time enough for a thread that has taken a signal to be scheduled even on a
+ * loaded machine; then {@code Terminal} raises a SIGURG of its own and puts the VM's handler back
+ * only once that has been dispatched: HotSpot dispatches pending signals lowest number first, so by
+ * then every SIGINT counted before it went to the guard, however late the dispatch. What remains
+ * is a SIGINT whose thread was kept from running for more than those 200 ms, which takes an
+ * overloaded machine. The caller does not wait for any of this: a thread of {@code Terminal}'s own
+ * does, and ends when it is done. A Ctrl-C typed well after a call has returned (a quarter of a
+ * second) reaches the VM's handler as usual, and one typed within 200 ms is swallowed. While the
+ * handler is put back (well under a millisecond) a SIGURG of the application's own would be taken
+ * by {@code Terminal}.
  *
  * <p>Calls may come from several threads, overlapping or not: the guard stays until the last of
  * them has ended, and only then is the VM's handler put back. They still share the one terminal.
@@ -44,11 +50,15 @@ public final class Terminal {
     private static final Signal MARKER = new Signal("URG");
     private static final SignalHandler NOTHING = new Ignore();
 
-    private static final Object lock = new Object();  // guards the four fields below
+    // How long the guard outlasts the last program: see the class's documentation.
+    private static final long HOLD_NANOS = TimeUnit.MILLISECONDS.toNanos(200);
+
+    private static final Object lock = new Object();  // guards the fields below
     private static SignalHandler vmHandler;            // SIGINT's handler before the guard; null when unguarded
     private static int callsRunning;
     private static long callsEnded;
-    private static boolean puttingBack;               // a thread is waiting to put vmHandler back
+    private static long lastEnd;                       // System.nanoTime() when the last call ended
+    private static Thread restorer;                    // waiting to put vmHandler back, if any
 
     private Terminal() {}
 
@@ -161,38 +171,65 @@ public final class Terminal {
         }
     }
 
-    // The last call to end puts the VM's handler back, once every SIGINT counted so far has been
-    // dispatched to the guard.
+    // The last call to end leaves putting the VM's handler back to a thread of its own, so that no
+    // caller waits for it.
     private static void unguard() {
-        long covered;
         synchronized (lock) {
             callsRunning--;
             callsEnded++;
-            if (callsRunning > 0 || puttingBack) return;
-            puttingBack = true;
-            covered = callsEnded;
+            lastEnd = System.nanoTime();
+            if (callsRunning > 0 || restorer != null) return;
+            restorer = new Thread(new Restorer(), "vokrane SIGINT guard");
+            restorer.setDaemon(true);
+            restorer.start();
         }
-        boolean done = false;
-        try {
-            while (!done) {
-                awaitSignalsCountedSoFar();
+    }
+
+    // Puts the VM's handler back once no program has run for HOLD_NANOS and every SIGINT counted by
+    // then has been dispatched to the guard. A call that starts meanwhile keeps the guard, and its
+    // end starts another restorer; one that comes and goes meanwhile is waited for too.
+    private static final class Restorer implements Runnable {
+        @Override
+        public void run() {
+            for (;;) {
+                long covered;
                 synchronized (lock) {
-                    // A call that started meanwhile keeps the guard, and its end puts it back; one
-                    // that came and went meanwhile is waited for in another round.
+                    long left;
+                    while (callsRunning == 0 && (left = lastEnd + HOLD_NANOS - System.nanoTime()) > 0) {
+                        waitUninterruptibly(left);
+                    }
+                    if (callsRunning > 0) {
+                        restorer = null;
+                        return;
+                    }
+                    covered = callsEnded;
+                }
+                try {
+                    awaitSignalsCountedSoFar();
+                } catch (RuntimeException | Error e) {
+                    synchronized (lock) {
+                        restorer = null;  // the next call's end tries again
+                    }
+                    throw e;
+                }
+                synchronized (lock) {
                     if (callsRunning == 0 && callsEnded == covered) {
                         Signal.handle(INTERRUPT, vmHandler);
                         vmHandler = null;
                     }
-                    done = callsRunning > 0 || callsEnded == covered;
-                    covered = callsEnded;
-                    if (done) puttingBack = false;
+                    if (vmHandler == null || callsRunning > 0) {
+                        restorer = null;
+                        return;
+                    }
                 }
             }
-        } finally {
-            if (!done) {
-                synchronized (lock) {
-                    puttingBack = false;
-                }
+        }
+
+        private static void waitUninterruptibly(long nanos) {
+            try {
+                TimeUnit.NANOSECONDS.timedWait(lock, nanos);
+            } catch (InterruptedException nobodyInterruptsThisThread) {
+                // the loop waits again for whatever is left
             }
         }
     }
@@ -204,16 +241,14 @@ public final class Terminal {
         SignalHandler previous = Signal.handle(MARKER, new CountDown(dispatched));
         try {
             Signal.raise(MARKER);
-            boolean interrupted = false;
             for (;;) {
                 try {
                     dispatched.await();
                     break;
-                } catch (InterruptedException e) {
-                    interrupted = true;
+                } catch (InterruptedException nobodyInterruptsTheRestorer) {
+                    // wait on: the marker is on its way
                 }
             }
-            if (interrupted) Thread.currentThread().interrupt();
         } finally {
             Signal.handle(MARKER, previous);
         }
