@@ -40,6 +40,24 @@ class JavaArtifact(unittest.TestCase):
                 major = int.from_bytes(jar.read(name)[6:8], "big")
                 self.assertEqual(major, 55, name)
 
+    def test_the_jar_carries_each_platforms_library_and_no_other_can_be_packed(self):
+        with zipfile.ZipFile(JAR) as jar:
+            for platform, machine in (("linux-x86_64", 0x3E), ("linux-aarch64", 0xB7)):
+                header = jar.read(f"com/vok/native/{platform}/libvokrane.so")[:20]
+                self.assertEqual(header[:4], b"\x7fELF", platform)
+                self.assertEqual(int.from_bytes(header[18:20], "little"), machine, platform)
+        libraries = {"linux-x86_64": os.path.join(BUILD_DIR, "libvokrane.so"),
+                     "linux-aarch64": os.path.join(BUILD_DIR, "library-aarch64/libvokrane.so")}
+        with tempfile.TemporaryDirectory() as scratch:
+            packed = subprocess.run(
+                ["cmake", "-DCLASSES=" + os.path.join(BUILD_DIR, "java/vokrane-classes.jar"),
+                 "-DJAR=" + os.path.join(scratch, "out.jar"), "-DJAR_TOOL=jar", "-DSTAGE=" + os.path.join(scratch, "stage"),
+                 f"-DLIBRARIES=linux-x86_64={libraries['linux-aarch64']};linux-aarch64={libraries['linux-x86_64']}",
+                 "-P", os.path.join(SOURCE_DIR, "java/pack.cmake")], capture_output=True, text=True)
+            self.assertNotEqual(packed.returncode, 0)
+            self.assertIn("is not a shared object for linux-x86_64", " ".join(packed.stderr.split()))
+            self.assertFalse(os.path.exists(os.path.join(scratch, "out.jar")))
+
     def test_sources_keep_to_the_java_11_api(self):
         # The build compiles with -source/-target; --release 11 also checks every API used exists in
         # Java 11, at the price of warnings for sun.misc.Signal, the one internal API the guard needs.

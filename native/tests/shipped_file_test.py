@@ -12,6 +12,10 @@ README = os.path.join(os.environ["VOKRANE_SOURCE_DIR"], "README.md")
 LIBRARY = os.path.join(BUILD_DIR, "libvokrane.so")
 DEBUG_FILE = LIBRARY + ".debug"
 EXPORTS = {"spawn", "Java_com_vok_LinuxNative_shell", "Java_com_vok_LinuxNative_edit"}
+GLIBC_BASELINE = os.environ["VOKRANE_GLIBC_BASELINE"]  # the oldest version of every import
+FEATURES = os.environ["VOKRANE_FEATURES"]  # the control-flow protection property note
+GDB = os.environ.get("VOKRANE_GDB", "gdb")
+OBJCOPY = os.environ["VOKRANE_OBJCOPY"]  # the build's own, which writes files of its platform
 
 
 def run(*command, **options):
@@ -35,7 +39,7 @@ def build_id(path):
 
 
 def gdb_line_of_spawn(path):
-    return run("gdb", "-batch", "-nx", "-ex", "info line spawn", path)
+    return run(GDB, "-batch", "-nx", "-ex", "info line spawn", path)
 
 
 class ShippedFile(unittest.TestCase):
@@ -47,7 +51,7 @@ class ShippedFile(unittest.TestCase):
     def test_every_import_at_the_baseline_glibc_version(self):
         imports = [(name, version) for name, version, defined in dynamic_symbols(LIBRARY) if not defined]
         self.assertTrue(imports)
-        self.assertEqual([entry for entry in imports if entry[1] != "GLIBC_2.2.5"], [])
+        self.assertEqual([entry for entry in imports if entry[1] != GLIBC_BASELINE], [])
 
     def test_exports_exactly_the_three_functions(self):
         exported = {name for name, _, defined in dynamic_symbols(LIBRARY) if defined}
@@ -65,7 +69,7 @@ class ShippedFile(unittest.TestCase):
         self.assertIn(".debug_info", run("readelf", "--sections", "--wide", DEBUG_FILE))
         with tempfile.TemporaryDirectory() as scratch:
             link = os.path.join(scratch, "debuglink")
-            run("objcopy", "--dump-section", ".gnu_debuglink=" + link, LIBRARY, os.path.join(scratch, "out"))
+            run(OBJCOPY, "--dump-section", ".gnu_debuglink=" + link, LIBRARY, os.path.join(scratch, "out"))
             with open(link, "rb") as f:
                 contents = f.read()
         name = contents.split(b"\0")[0].decode()
@@ -86,6 +90,7 @@ class ShippedFile(unittest.TestCase):
         self.assertIn("GNU_RELRO", segments)
         stack = re.search(r"GNU_STACK.*", segments).group(0)
         self.assertNotIn("E", stack.split()[-2])  # flags column: RW, never RWE
+        self.assertIn("Properties: " + FEATURES, run("readelf", "--notes", LIBRARY))
 
     def test_install_layout_lets_gdb_find_the_debug_file(self):
         with tempfile.TemporaryDirectory() as prefix:

@@ -24,7 +24,13 @@
 
 namespace {
 
-const std::initializer_list<long> kProcessCreation = {__NR_clone, __NR_clone3, __NR_fork, __NR_vfork};
+// Every system call that makes a process; aarch64 has only clone and clone3.
+const std::initializer_list<long> kProcessCreation = {
+    __NR_clone, __NR_clone3,
+#ifdef __NR_vfork
+    __NR_fork, __NR_vfork,
+#endif
+};
 
 // What the tester saw, sent back to the test through a pipe.
 struct Outcome {

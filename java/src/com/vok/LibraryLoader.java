@@ -24,7 +24,8 @@ import java.util.zip.ZipEntry;
 
 final class LibraryLoader {
     static final String PATH_PROPERTY = "com.vok.library.path";
-    static final String RESOURCE = "/com/vok/native/linux-x86_64/libvokrane.so";
+    static final String RESOURCES = "/com/vok/native/PLATFORM/libvokrane.so";
+    static final String PLATFORMS = "linux-x86_64 (os.arch amd64 or x86_64), linux-aarch64 (os.arch aarch64)";
 
     private LibraryLoader() {}
 
@@ -44,9 +45,11 @@ final class LibraryLoader {
         String os = System.getProperty("os.name");
         String arch = System.getProperty("os.arch");
         String platform = "os.name=" + os + ", os.arch=" + arch;
-        if (!os.equals("Linux") || !(arch.equals("amd64") || arch.equals("x86_64"))) {
-            throw new UnsatisfiedLinkError("libvokrane runs on Linux on x86-64 only, not on " + platform);
+        String packed = os.equals("Linux") ? packedPlatform(arch) : null;
+        if (packed == null) {
+            throw new UnsatisfiedLinkError("libvokrane has libraries for " + PLATFORMS + " only, not for " + platform);
         }
+        String resource = RESOURCES.replace("PLATFORM", packed);
         String explicit = System.getProperty(PATH_PROPERTY);
         if (explicit != null) {
             try {
@@ -66,22 +69,35 @@ final class LibraryLoader {
             tried.add("java.library.path=" + System.getProperty("java.library.path") + ": " + e.getMessage());
         }
         try {
-            loadPackedCopy();
+            loadPackedCopy(resource);
             return;
         } catch (IOException | UnsatisfiedLinkError e) {
-            tried.add("jar resource " + RESOURCE + ": " + e);
+            tried.add("jar resource " + resource + ": " + e);
         }
         throw new UnsatisfiedLinkError("could not load libvokrane.so (" + platform + "); tried:\n  "
                 + String.join("\n  ", tried));
     }
 
+    // The directory of the jar's library for the VM's os.arch, or null when the jar has none.
+    private static String packedPlatform(String arch) {
+        switch (arch) {
+            case "amd64":
+            case "x86_64":
+                return "linux-x86_64";
+            case "aarch64":
+                return "linux-aarch64";
+            default:
+                return null;
+        }
+    }
+
     // A library stays mapped once loaded, so its file and directory can go at once; the directory
     // is the owner's alone, so no other user can swap the file before it is loaded.
-    private static void loadPackedCopy() throws IOException {
+    private static void loadPackedCopy(String resource) throws IOException {
         Path directory = createPrivateDirectory(Path.of(System.getProperty("java.io.tmpdir")));
         Path library = directory.resolve("libvokrane.so");
         try {
-            copyPackedLibrary(library);
+            copyPackedLibrary(resource, library);
             System.load(library.toString());
         } finally {
             Files.deleteIfExists(library);
@@ -92,19 +108,19 @@ final class LibraryLoader {
     // Copies the packed library to `target`. Where this class came from a jar file, the jar is read
     // directly: a lookup through the class loader first opens the JDK's own module image, which
     // costs a fresh VM several milliseconds.
-    private static void copyPackedLibrary(Path target) throws IOException {
+    private static void copyPackedLibrary(String resource, Path target) throws IOException {
         CodeSource source = LibraryLoader.class.getProtectionDomain().getCodeSource();
         URL location = source == null ? null : source.getLocation();
         if (location != null && location.getProtocol().equals("file") && location.getPath().endsWith(".jar")) {
             try (JarFile jar = new JarFile(Path.of(location.toURI()).toFile(), false)) {
-                ZipEntry entry = jar.getEntry(RESOURCE.substring(1));
+                ZipEntry entry = jar.getEntry(resource.substring(1));
                 if (entry == null) throw new FileNotFoundException("not packed with these classes");
                 copy(jar.getInputStream(entry), target);
             } catch (URISyntaxException e) {
                 throw new IOException(e);
             }
         } else {
-            InputStream packed = LibraryLoader.class.getResourceAsStream(RESOURCE);
+            InputStream packed = LibraryLoader.class.getResourceAsStream(resource);
             if (packed == null) throw new FileNotFoundException("not packed with these classes");
             copy(packed, target);
         }

@@ -65,10 +65,11 @@ package com.vok;
  *       (and then from nowhere else);
  *   <li>{@code libvokrane.so} in a directory of {@code java.library.path}
  *       ({@code System.loadLibrary("vokrane")});
- *   <li>the copy packed in this jar under {@value LibraryLoader#RESOURCE}, extracted into a new
+ *   <li>the copy packed in this jar for the VM's platform, {@value LibraryLoader#RESOURCES} with
+ *       {@code PLATFORM} one of {@value LibraryLoader#PLATFORMS}, extracted into a new
  *       directory that only its owner may enter, loaded, and removed again at once.
  * </ol>
- * Only Linux on x86-64 is supported. When no place works, the {@link UnsatisfiedLinkError} names
+ * Linux on x86-64 and on aarch64 is supported. When no place works, the {@link UnsatisfiedLinkError} names
  * every place tried and why it failed.
  */
 public final class LinuxNative {

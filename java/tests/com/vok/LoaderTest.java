@@ -87,6 +87,18 @@ class LoaderTest {
     }
 
     @Test
+    void thePackedCopyIsPickedByOsArchAndAnotherPlatformIsNamedInTheError() throws Exception {
+        // Told it runs on aarch64, the VM picks that platform's copy, which an x86-64 VM cannot load.
+        Built.Run run = loadReport(Built.JAR, NOWHERE, "-Dos.arch=aarch64");
+        assertTrue(run.err().contains("  jar resource /com/vok/native/linux-aarch64/libvokrane.so: "
+                + "java.lang.UnsatisfiedLinkError: "), run.err());
+        run = loadReport(Built.JAR, NOWHERE, "-Dos.arch=riscv64");
+        assertTrue(run.err().contains("java.lang.UnsatisfiedLinkError: libvokrane has libraries for linux-x86_64"
+                + " (os.arch amd64 or x86_64), linux-aarch64 (os.arch aarch64) only, not for os.name=Linux,"
+                + " os.arch=riscv64"), run.err());
+    }
+
+    @Test
     void thisVmMappedTheLibraryJustBuiltAndNoOther() throws Exception {
         assertTrue(LinuxNative.shell("true") > 0);
         try (var maps = Files.lines(Path.of("/proc/self/maps"))) {

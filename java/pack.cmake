@@ -1,0 +1,29 @@
+# Packs the libraries into the jar, each under its platform's directory, once it is sure that each
+# is a 64-bit little-endian ELF shared object for that platform's machine: no library can ever be
+# packed in another platform's place.
+#   cmake -DCLASSES=classes.jar -DJAR=out.jar -DJAR_TOOL=jar -DSTAGE=dir
+#         -DLIBRARIES=linux-x86_64=/path/libvokrane.so;linux-aarch64=/path/libvokrane.so -P pack.cmake
+set(machine_of_linux-x86_64 3e00)   # EM_X86_64, little-endian
+set(machine_of_linux-aarch64 b700)  # EM_AARCH64
+file(REMOVE_RECURSE ${STAGE})
+foreach(entry IN LISTS LIBRARIES)
+  string(REPLACE "=" ";" parts "${entry}")
+  list(GET parts 0 platform)
+  list(GET parts 1 library)
+  if(NOT DEFINED machine_of_${platform})
+    message(FATAL_ERROR "no platform ${platform}")
+  endif()
+  # The ELF header: magic, class 2 (64-bit), data 1 (little-endian), then e_type 3 (shared object)
+  # at byte 16 and e_machine at byte 18.
+  file(READ ${library} header LIMIT 20 HEX)
+  string(SUBSTRING "${header}" 0 12 identity)
+  string(SUBSTRING "${header}" 32 4 type)
+  string(SUBSTRING "${header}" 36 4 machine)
+  if(NOT identity STREQUAL "7f454c460201" OR NOT type STREQUAL "0300" OR NOT machine STREQUAL machine_of_${platform})
+    message(FATAL_ERROR "${library} is not a shared object for ${platform} (ELF header ${header})")
+  endif()
+  file(MAKE_DIRECTORY ${STAGE}/com/vok/native/${platform})
+  file(COPY_FILE ${library} ${STAGE}/com/vok/native/${platform}/libvokrane.so)
+endforeach()
+file(COPY_FILE ${CLASSES} ${JAR})
+execute_process(COMMAND ${JAR_TOOL} uf ${JAR} -C ${STAGE} com COMMAND_ERROR_IS_FATAL ANY)
