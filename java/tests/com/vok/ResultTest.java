@@ -36,7 +36,7 @@ class ResultTest {
 
     @Test
     void aNameWithABlankIsNotSplitAndItsFailureIsReportedOnStandardError() throws Exception {
-        Built.Run run = Built.runVm(Built.JAR + ":" + Built.TEST_CLASSES, List.of(), "com.vok.CallShell", "ls -l");
+        Built.Run run = Built.runVm(Built.JAR + ":" + Built.TEST_CLASSES, List.of(), "com.vok.CallOnce", "ls -l");
         assertEquals(0, run.exitCode(), run.err());
         assertTrue(Integer.parseInt(run.out().strip()) > 0, run.out());
         assertEquals("an error occurred in execvp\n", run.err());
@@ -53,7 +53,7 @@ class ResultTest {
     @Test
     void anotherLibrarysSpawnNeverStandsInForTheLauncher() throws Exception {
         ProcessBuilder vm = new ProcessBuilder(Built.pinnedVm(Built.JAR + ":" + Built.TEST_CLASSES, List.of(),
-                "com.vok.CallShell", "true"));
+                "com.vok.CallOnce", "true"));
         vm.environment().put("LD_PRELOAD", System.getProperty("vokrane.foreignSpawn"));
         Built.Run run = Built.run(vm);
         assertEquals("", run.err());
