@@ -56,7 +56,6 @@ public final class Terminal {
     private static final Object lock = new Object();  // guards the fields below
     private static SignalHandler vmHandler;            // SIGINT's handler before the guard; null when unguarded
     private static int callsRunning;
-    private static long callsEnded;
     private static long lastEnd;                       // System.nanoTime() when the last call ended
     private static Thread restorer;                    // waiting to put vmHandler back, if any
 
@@ -176,7 +175,6 @@ public final class Terminal {
     private static void unguard() {
         synchronized (lock) {
             callsRunning--;
-            callsEnded++;
             lastEnd = System.nanoTime();
             if (callsRunning > 0 || restorer != null) return;
             restorer = new Thread(new Restorer(), "vokrane SIGINT guard");
@@ -192,7 +190,7 @@ public final class Terminal {
         @Override
         public void run() {
             for (;;) {
-                long covered;
+                long lastEndCovered;
                 synchronized (lock) {
                     long left;
                     while (callsRunning == 0 && (left = lastEnd + HOLD_NANOS - System.nanoTime()) > 0) {
@@ -202,7 +200,7 @@ public final class Terminal {
                         restorer = null;
                         return;
                     }
-                    covered = callsEnded;
+                    lastEndCovered = lastEnd;
                 }
                 try {
                     awaitSignalsCountedSoFar();
@@ -213,7 +211,8 @@ public final class Terminal {
                     throw e;
                 }
                 synchronized (lock) {
-                    if (callsRunning == 0 && callsEnded == covered) {
+                    // A call that came and went meanwhile ended later: its SIGINTs are waited for too.
+                    if (callsRunning == 0 && lastEnd == lastEndCovered) {
                         Signal.handle(INTERRUPT, vmHandler);
                         vmHandler = null;
                     }
