@@ -3,7 +3,7 @@
 // Each call borrows the strings' modified UTF-8 bytes from the VM, starts the program with the
 // library's own launcher, gives every string back before blocking (whether or not the VM handed out
 // a copy), and then waits for that one child only, so the Java program's other children keep their
-// exit statuses.
+// exit statuses. Once it has ended, the call takes the VM's terminal back from it (terminal.cpp).
 //
 // The program starts with no signal blocked. A Java thread's mask is the VM's (it blocks SIGQUIT
 // for its own use), not a choice of the Java caller, who has no way to make one; the child sets the
@@ -14,21 +14,24 @@
 #include <sys/wait.h>
 
 #include "launch.h"
+#include "terminal.h"
 
 namespace {
 
-// Waits until the child `pid` has ended and collects it; a signal arriving meanwhile does not end
-// the wait. Returns `pid`, or -1 when the wait fails.
-pid_t waitForChild(pid_t pid) {
-    int status;
+// Waits until the child `pid` has ended and collects it into `status`; a signal arriving meanwhile
+// does not end the wait. Returns `pid`, or -1 when the wait fails.
+pid_t waitForChild(pid_t pid, int *status) {
     pid_t result;
     do {
-        result = waitpid(pid, &status, 0);
+        result = waitpid(pid, status, 0);
     } while (result == -1 && errno == EINTR);
     // No such child, for a child just made, means it has ended and was collected already: by the
     // kernel when SIGCHLD is ignored (the wait then lasts until the child ends), or by another
-    // thread's wait for any child.
-    if (result == -1 && errno == ECHILD) return pid;
+    // thread's wait for any child. How it ended is not known, so it counts as an exit.
+    if (result == -1 && errno == ECHILD) {
+        *status = 0;
+        return pid;
+    }
     return result;
 }
 
@@ -53,9 +56,14 @@ jint run(JNIEnv *env, const jstring (&strings)[count]) {
             return -1;
         }
     }
+    vokrane::HandedTerminal terminal = vokrane::handTerminalOver();
     pid_t pid = vokrane::launch(argv[0], argv, vokrane::ChildSignalMask::Empty);
     releaseChars(env, strings, argv, count);
-    return pid == -1 ? -1 : waitForChild(pid);
+    if (pid == -1) return -1;
+    int status;
+    if (waitForChild(pid, &status) == -1) return -1;  // the program may still be running
+    vokrane::takeTerminalBack(terminal, status);
+    return pid;
 }
 
 }  // namespace

@@ -35,6 +35,11 @@ extern "C" {
  * the child's termination status. spawn returns only once the message is written: when descriptor 2
  * is a full pipe, it waits for the reader; when it is full and non-blocking, the message is lost.
  *
+ * spawn leaves the terminal to the caller: a program that dies by a signal can leave its modes
+ * changed (raw, no echo), and a job-control shell can leave the foreground to its own process
+ * group. A caller on a terminal saves the modes before and puts them back, and takes the foreground
+ * back, as a shell does (the Java entry points do so after their wait).
+ *
  * The caller's obligations:
  * - `program` and every entry of `argv` are NUL-terminated; `argv` ends with a null pointer; all of
  *   them stay valid until spawn returns.

@@ -25,6 +25,13 @@ package com.vok;
  *   <li>Strings reach the program as the VM's modified UTF-8: a character outside the Basic
  *       Multilingual Plane arrives as six bytes (two encoded surrogates), and the NUL character
  *       as the bytes C0 80.
+ *   <li>Once the program has ended, the call takes the terminal back as a job-control shell does.
+ *       The VM's terminal is the first of its standard input, output and error that is a terminal.
+ *       When the VM's process group is its foreground as the call starts, the call notes the
+ *       terminal's modes; afterwards it gives the foreground back to the VM if the program took it
+ *       (an interactive shell does), and puts the noted modes back if the program was killed by a
+ *       signal (an editor killed in raw mode). A program that exits keeps the modes it set, as
+ *       {@code stty} must. A VM in the background, or without a terminal, never touches it.
  *   <li>Each call waits for its own program only, so calls from several threads may overlap, and
  *       the VM's other children keep their exit statuses; programs running at once share the one
  *       terminal.

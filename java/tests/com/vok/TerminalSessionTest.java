@@ -1,7 +1,9 @@
-// The demo on a real terminal: a shell and two editors get the VM's terminal and give it back intact.
+// On a real terminal: a shell and two editors get the VM's terminal and give it back intact, and a
+// program that dies leaves it to the VM as a job-control shell would.
 package com.vok;
 
 import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import java.nio.file.Files;
 import java.nio.file.Path;
@@ -33,6 +35,70 @@ class TerminalSessionTest {
         terminal.await("^demo-ended-42$");
         assertEquals(Files.readString(dir.resolve("stty-before")), Files.readString(dir.resolve("stty-after")));
         return Integer.parseInt(ended.group(1));
+    }
+
+    private String script(String body) throws Exception {
+        Path script = dir.resolve("program");
+        Files.writeString(script, "#!/bin/sh\n" + body + "\n");
+        script.toFile().setExecutable(true);
+        return script.toString();
+    }
+
+    /** Runs {@code HandBack} on {@code program} as the shell's job {@code job}, between two readings of the settings. */
+    private void startHandBack(TmuxSession terminal, String program, String job) throws Exception {
+        terminal.typeLine("stty -g > stty-before; " + Built.JAVA + " " + Built.PINNED + " -cp " + Built.JAR + ":"
+                + Built.TEST_CLASSES + " com.vok.HandBack " + program + job
+                + "; stty -a > stty-after-all; stty -g > stty-after; stty sane; echo demo-ended-$((40+2))");
+    }
+
+    private String settings(String name) throws Exception {
+        return Files.readString(dir.resolve(name));
+    }
+
+    @Test
+    void modesComeBackAfterAProgramKilledInRawModeAndStayAsSetAfterOneThatExits() throws Exception {
+        try (TmuxSession terminal = terminal()) {
+            startHandBack(terminal, script("stty raw -echo; kill -KILL $$"), "");
+            terminal.await("^in the foreground$");
+            terminal.typeLine("typed after");
+            terminal.await("^typed after\nread typed after$");  // echoed, then read as a line
+            terminal.await("^demo-ended-42$");
+            assertEquals(settings("stty-before"), settings("stty-after"));
+        }
+        try (TmuxSession terminal = terminal()) {
+            startHandBack(terminal, script("stty -echo"), "");
+            terminal.await("^in the foreground$");
+            terminal.typeLine("typed after");
+            terminal.await("^read typed after$");
+            terminal.await("^demo-ended-42$");
+            assertTrue(settings("stty-after-all").contains(" -echo "), settings("stty-after-all"));
+        }
+    }
+
+    @Test
+    void aJobControlShellKilledGivesTheForegroundBackToTheVm() throws Exception {
+        try (TmuxSession terminal = terminal()) {
+            startHandBack(terminal, script("PS1='inner-bash> ' exec bash --norc -i"), "");
+            terminal.await("^inner-bash> $");
+            terminal.typeLine("kill -KILL $$");
+            terminal.await("^in the foreground$");
+            terminal.typeLine("typed after");
+            terminal.await("^read typed after$");
+            terminal.await("^demo-ended-42$");
+            assertEquals(settings("stty-before"), settings("stty-after"));
+        }
+    }
+
+    @Test
+    void aVmInTheBackgroundNeverTouchesTheTerminal() throws Exception {
+        try (TmuxSession terminal = terminal()) {
+            // The program may change the modes from the background only with SIGTTOU ignored.
+            startHandBack(terminal, script("trap '' TTOU; stty -echo <&1; kill -KILL $$"), " < /dev/null & wait");
+            terminal.await("^in the background$");
+            terminal.await("^read null$");
+            terminal.await("^demo-ended-42$");
+            assertTrue(settings("stty-after-all").contains(" -echo "), settings("stty-after-all"));
+        }
     }
 
     @Test
