@@ -20,7 +20,7 @@ public final class Demo {
                 System.exit(2);
                 return;
             }
-        } catch (IllegalStateException e) {
+        } catch (IllegalStateException | IllegalArgumentException e) {
             System.err.println("vokrane: " + e.getMessage());
             System.exit(2);
             return;

@@ -51,7 +51,7 @@ package com.vok;
  *       {@code /bin/sh}, as {@code execvp} does.
  *   <li>The result is the process ID, not the exit status: a program that must know whether the
  *       editor succeeded (vim's {@code :cq} exits non-zero) should run it with
- *       {@code new ProcessBuilder(editor, file).inheritIO().start().waitFor()} instead.
+ *       {@link Terminal#openEditor} or {@link Terminal#run} instead.
  *   <li>A host that put the terminal in raw mode (a line editor such as JLine) must restore it, and
  *       stop reading standard input, before the call: under a raw terminal {@code ed} hangs, and a
  *       reader thread steals the program's keystrokes.

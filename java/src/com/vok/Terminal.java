@@ -1,64 +1,48 @@
 // The user's shell or editor on this VM's terminal, with Ctrl-C going to the program and not the VM.
 package com.vok;
 
-import java.nio.file.Files;
-import java.nio.file.InvalidPathException;
-import java.nio.file.Path;
+import java.io.IOException;
 import java.util.Map;
-import java.util.concurrent.CountDownLatch;
-import java.util.concurrent.TimeUnit;
-import sun.misc.Signal;
-import sun.misc.SignalHandler;
+import java.util.Objects;
 
 /**
- * Runs interactive programs through {@link LinuxNative} the way a terminal user expects.
+ * Runs interactive programs the way a terminal user expects: the user's shell or editor, checked
+ * before anything starts, with Ctrl-C going to the program and not to the VM.
  *
  * <p>The VM and the program it starts share the terminal's foreground process group, so a Ctrl-C
  * typed at the terminal reaches both, and by default the VM shuts down on it. While a program runs
- * through {@link #shell} or {@link #edit}, SIGINT does not end the VM, as {@code system(3)} keeps it
- * from ending its caller; the VM's own handling is put back once the program has ended. Where
- * {@code system(3)} ignores the signal, which the program would inherit, the VM here catches it with
- * a handler that does nothing: a caught signal is at its default in the started program, so the
+ * through any method of this class, SIGINT does not end the VM, as git keeps it from ending git
+ * while the editor runs. The VM catches it with a handler that does nothing rather than ignoring it,
+ * which the program would inherit: a caught signal is at its default in the started program, so the
  * program gets Ctrl-C as it would without the guard. Where the VM does not handle SIGINT itself
  * ({@code -Xrs}, or started with SIGINT ignored), the guard leaves it alone and the program runs all
  * the same.
  *
- * <p>How the guard is put back, and when. A Ctrl-C that arrives while the program runs reaches the
- * VM in two steps: one of its threads takes the signal from the kernel and counts it, and later the
- * VM's dispatch thread runs the Java handler that is in place by then. Either step can come after
- * the program has ended: the thread that took the signal may be kept off the processor before it
- * counts it, and the dispatch waits for its thread. So the guard stays for 200 ms after the last
- * program has ended, time enough for a thread that has taken a signal to be scheduled even on a
- * loaded machine; then {@code Terminal} raises a SIGURG of its own and puts the VM's handler back
- * only once that has been dispatched: HotSpot dispatches pending signals lowest number first, so by
- * then every SIGINT counted before it went to the guard, however late the dispatch. What remains
- * is a SIGINT whose thread was kept from running for more than those 200 ms, which takes an
- * overloaded machine. The caller does not wait for any of this: a thread of {@code Terminal}'s own
- * does, and ends when it is done. A Ctrl-C typed well after a call has returned (a quarter of a
- * second) reaches the VM's handler as usual, and one typed within 200 ms is swallowed. While the
- * handler is put back (well under a millisecond) a SIGURG of the application's own would be taken
- * by {@code Terminal}.
+ * <p>When the guard lifts. A Ctrl-C reaches the VM's Java handler a little after the kernel has
+ * delivered it, possibly after the program has ended, so the guard stays for 200 ms after the last
+ * program has ended, and then until every SIGINT the VM has taken by then has reached the guard, but
+ * never longer than 0.7 s after that end in all: a Ctrl-C typed a second after a call has returned
+ * reaches the VM's handler as usual, whatever the VM's signal mask, and one typed within 200 ms is
+ * swallowed. The bound is safe for what a terminal sends: the VM hands its pending SIGINTs to their
+ * handler thousands a second, so even Ctrl-C held down at the keyboard's repeat rate has reached the
+ * guard long before it lifts. What can outlast it is a flood of thousands of SIGINTs sent by a
+ * program, or a machine that keeps the VM's threads off the processors for half a second; those
+ * late SIGINTs then reach the VM's handler, as one typed just after the call would. Waiting longer
+ * would leave Ctrl-C doing nothing that long after every call, which is what the user would notice.
+ * A thread of the guard's own does the waiting, so no call waits for it. To learn when every
+ * earlier SIGINT has been handed out, the guard briefly handles SIGURG itself.
+ *
+ * <p>An application's own handlers. The guard puts back only what is still its own: a SIGINT or
+ * SIGURG handler that the application installs while the guard is on stays installed when the guard
+ * lifts. Note that {@code Signal.handle} then returns the guard's handler, which does nothing, not
+ * the VM's: never install that one again once the call has returned, as "the previous handler",
+ * or Ctrl-C will do nothing for good. To keep the VM's handler, install yours before the call.
  *
  * <p>Calls may come from several threads, overlapping or not: the guard stays until the last of
- * them has ended, and only then is the VM's handler put back. They still share the one terminal.
- *
- * <p>Ctrl-\ (SIGQUIT) cannot be guarded: it reaches the VM as well, which prints a thread dump on
- * the terminal and carries on.
+ * them has ended. They still share the one terminal. Ctrl-\ (SIGQUIT) cannot be guarded: it reaches
+ * the VM as well, which prints a thread dump on the terminal and carries on.
  */
 public final class Terminal {
-    private static final Signal INTERRUPT = new Signal("INT");
-    private static final Signal MARKER = new Signal("URG");
-    private static final SignalHandler NOTHING = new Ignore();
-
-    // How long the guard outlasts the last program: see the class's documentation.
-    private static final long HOLD_NANOS = TimeUnit.MILLISECONDS.toNanos(200);
-
-    private static final Object lock = new Object();  // guards the fields below
-    private static SignalHandler vmHandler;            // SIGINT's handler before the guard; null when unguarded
-    private static int callsRunning;
-    private static long lastEnd;                       // System.nanoTime() when the last call ended
-    private static Thread restorer;                    // waiting to put vmHandler back, if any
-
     private Terminal() {}
 
     /**
@@ -71,47 +55,117 @@ public final class Terminal {
     }
 
     /**
-     * The user's editor: {@code $VISUAL}, then {@code $EDITOR}, else {@code vi}; the first that is
-     * set must name an executable file or a program on {@code PATH}.
+     * The user's editor as a program's name for {@link #edit}: {@code $VISUAL}, then {@code $EDITOR},
+     * else {@code vi}; the first that is set must name an executable file or a program on {@code PATH}.
+     * {@link #openEditor} also takes an editor with arguments, and follows git's rule.
      *
      * @return the editor's name or path, as the variable holds it
      * @throws IllegalStateException when the editor cannot be found, naming the variable and its
-     *     value, or when the variable holds a command with arguments, such as {@code code --wait}:
-     *     {@link LinuxNative#edit} never splits a name, so it could not run it
+     *     value, or when the variable holds a command with arguments, such as {@code code --wait}
      */
     public static String userEditor() {
-        return userEditor(System.getenv());
+        return UserEditor.programName(System.getenv());
     }
 
     /**
-     * Runs {@code program} as {@link LinuxNative#shell} does, with the VM's SIGINT guarded.
+     * Runs {@code program} as {@link LinuxNative#shell} does, with the VM's SIGINT guarded, after
+     * checking that it can be run.
      *
      * @param program the program's name, looked up on PATH when it has no slash
-     * @return the program's process ID, or -1
+     * @return the program's process ID, or -1 when it could not be started or waited for
+     * @throws IllegalArgumentException before anything starts, when the program cannot be run (not
+     *     found on PATH, not an executable file), or when its name holds U+0000 or a character outside
+     *     the Basic Multilingual Plane, which would reach the program as other bytes
      */
     public static int shell(String program) {
-        boolean guarded = guard();
+        checkRunnable(program);
+        boolean guarded = SigintGuard.enter();
         try {
             return LinuxNative.shell(program);
         } finally {
-            if (guarded) unguard();
+            if (guarded) SigintGuard.leave();
         }
     }
 
     /**
-     * Runs {@code editor} on {@code file} as {@link LinuxNative#edit} does, with SIGINT guarded.
+     * Runs {@code editor} on {@code file} as {@link LinuxNative#edit} does, with SIGINT guarded,
+     * after checking that the editor can be run.
      *
      * @param editor the editor's name, looked up on PATH when it has no slash
      * @param file the file to edit, passed unchanged
-     * @return the editor's process ID, or -1
+     * @return the editor's process ID, or -1 when it could not be started or waited for
+     * @throws IllegalArgumentException as {@link #shell} does, for the editor, or for a file name
+     *     that holds U+0000 or a character outside the Basic Multilingual Plane
      */
     public static int edit(String editor, String file) {
-        boolean guarded = guard();
+        checkCarried(Objects.requireNonNull(file, "file"));
+        checkRunnable(editor);
+        boolean guarded = SigintGuard.enter();
         try {
             return LinuxNative.edit(editor, file);
         } finally {
-            if (guarded) unguard();
+            if (guarded) SigintGuard.leave();
         }
+    }
+
+    /**
+     * Starts {@code builder}'s process with SIGINT guarded as {@link #shell} guards it, and waits for
+     * it to end, even when the calling thread is interrupted (the interrupt is kept for later). The
+     * builder's redirects are used as given: for a program on this terminal, inherit them all.
+     *
+     * <pre>{@code
+     * int status = Terminal.run(new ProcessBuilder("vim", file.toString()).inheritIO());
+     * }</pre>
+     *
+     * <p>Unlike {@link LinuxNative}, this does not take the terminal back from a program that dies:
+     * a program killed in raw mode leaves the terminal raw, and a shell killed leaves the VM in the
+     * background. The program does not get the VM's other descriptors.
+     *
+     * @param builder the program, its arguments, environment, directory and redirects
+     * @return the exit status as {@link Process#waitFor} gives it: 128 + N for a program killed by signal N
+     * @throws IOException when the process cannot be started, as from {@link ProcessBuilder#start}
+     */
+    public static int run(ProcessBuilder builder) throws IOException {
+        boolean guarded = SigintGuard.enter();
+        try {
+            Process process = builder.start();
+            boolean interrupted = false;
+            for (;;) {
+                try {
+                    int status = process.waitFor();
+                    if (interrupted) Thread.currentThread().interrupt();
+                    return status;
+                } catch (InterruptedException e) {
+                    interrupted = true;
+                }
+            }
+        } finally {
+            if (guarded) SigintGuard.leave();
+        }
+    }
+
+    /**
+     * Runs the user's editor on {@code file} as git does, with SIGINT guarded, and waits for it. The
+     * editor is {@code $VISUAL} unless {@code TERM} is unset or {@code dumb}, then {@code $EDITOR},
+     * then {@code vi}. A value that holds blanks or other shell syntax, such as {@code code --wait},
+     * runs as {@code sh -c '<value> "$@"' <value> <file>}; any other is the program's name. The file
+     * name reaches the editor as one argument whatever it holds. It runs as {@link #run} runs a
+     * program on this terminal.
+     *
+     * @param file the file to edit
+     * @return the editor's exit status, as {@link #run} gives it: not 0 when the editor failed
+     * @throws IllegalStateException before anything starts, when the editor's program cannot be
+     *     found, naming the variable and its value
+     * @throws IOException when the editor cannot be started all the same
+     */
+    public static int openEditor(String file) throws IOException {
+        return openEditor(System.getenv(), file);
+    }
+
+    static int openEditor(Map<String, String> environment, String file) throws IOException {
+        UserEditor editor = UserEditor.of(environment);
+        editor.check(environment.get("PATH"));
+        return run(new ProcessBuilder(editor.command(file)).inheritIO());
     }
 
     static String userShell(Map<String, String> environment) {
@@ -119,156 +173,22 @@ public final class Terminal {
         return shell == null || shell.isEmpty() ? "/bin/sh" : shell;
     }
 
-    static String userEditor(Map<String, String> environment) {
-        String path = environment.get("PATH");
-        for (String variable : new String[] {"VISUAL", "EDITOR"}) {
-            String editor = environment.get(variable);
-            if (editor == null || editor.isEmpty()) continue;
-            if (isRunnable(editor, path)) return editor;
-            if (editor.matches("(?s).*\\s.*")) {
-                throw new IllegalStateException(variable + " is \"" + editor + "\", a command with arguments;"
-                        + " the editor is started by its name alone, never split, so set " + variable
-                        + " to the program itself (or to a script that adds the arguments)");
+    private static void checkRunnable(String program) {
+        checkCarried(Objects.requireNonNull(program, "program"));
+        String why = Executables.whyNotRunnable(program, System.getenv("PATH"));
+        if (why != null) throw new IllegalArgumentException("cannot run \"" + program + "\": " + why);
+    }
+
+    // The library hands strings over as the VM's modified UTF-8, which writes U+0000 as two bytes and
+    // a character outside the Basic Multilingual Plane as two encoded surrogates: the program would
+    // get another name than the one meant.
+    private static void checkCarried(String text) {
+        for (int i = 0; i < text.length(); i++) {
+            char c = text.charAt(i);
+            if (c == '\0' || Character.isSurrogate(c)) {
+                throw new IllegalArgumentException("\"" + text + "\" holds " + String.format("U+%04X", text.codePointAt(i))
+                        + ", which the library cannot pass on unchanged");
             }
-            throw new IllegalStateException(variable + " is \"" + editor + "\", which is neither an executable"
-                    + " file nor a program on PATH");
-        }
-        if (isRunnable("vi", path)) return "vi";
-        throw new IllegalStateException("neither VISUAL nor EDITOR is set, and vi is not a program on PATH");
-    }
-
-    // execvp's rule: a name with a slash is a path, any other is looked for in each directory of
-    // PATH (an empty entry meaning the working directory, an unset PATH meaning /bin:/usr/bin).
-    private static boolean isRunnable(String program, String path) {
-        try {
-            if (program.contains("/")) return isExecutableFile(Path.of(program));
-            for (String directory : (path == null ? "/bin:/usr/bin" : path).split(":", -1)) {
-                if (isExecutableFile(Path.of(directory.isEmpty() ? "." : directory, program))) return true;
-            }
-            return false;
-        } catch (InvalidPathException unusable) {
-            return false;
-        }
-    }
-
-    private static boolean isExecutableFile(Path file) {
-        return Files.isRegularFile(file) && Files.isExecutable(file);
-    }
-
-    // Installs the guard, or counts one more call under it. False when the VM keeps SIGINT to itself.
-    private static boolean guard() {
-        synchronized (lock) {
-            if (vmHandler == null) {
-                try {
-                    vmHandler = Signal.handle(INTERRUPT, NOTHING);
-                } catch (IllegalArgumentException reservedByTheVm) {
-                    return false;
-                }
-            }
-            callsRunning++;
-            return true;
-        }
-    }
-
-    // The last call to end leaves putting the VM's handler back to a thread of its own, so that no
-    // caller waits for it.
-    private static void unguard() {
-        synchronized (lock) {
-            callsRunning--;
-            lastEnd = System.nanoTime();
-            if (callsRunning > 0 || restorer != null) return;
-            restorer = new Thread(new Restorer(), "vokrane SIGINT guard");
-            restorer.setDaemon(true);
-            restorer.start();
-        }
-    }
-
-    // Puts the VM's handler back once no program has run for HOLD_NANOS and every SIGINT counted by
-    // then has been dispatched to the guard. A call that starts meanwhile keeps the guard, and its
-    // end starts another restorer; one that comes and goes meanwhile is waited for too.
-    private static final class Restorer implements Runnable {
-        @Override
-        public void run() {
-            for (;;) {
-                long lastEndCovered;
-                synchronized (lock) {
-                    long left;
-                    while (callsRunning == 0 && (left = lastEnd + HOLD_NANOS - System.nanoTime()) > 0) {
-                        waitUninterruptibly(left);
-                    }
-                    if (callsRunning > 0) {
-                        restorer = null;
-                        return;
-                    }
-                    lastEndCovered = lastEnd;
-                }
-                try {
-                    awaitSignalsCountedSoFar();
-                } catch (RuntimeException | Error e) {
-                    synchronized (lock) {
-                        restorer = null;  // the next call's end tries again
-                    }
-                    throw e;
-                }
-                synchronized (lock) {
-                    // A call that came and went meanwhile ended later: its SIGINTs are waited for too.
-                    if (callsRunning == 0 && lastEnd == lastEndCovered) {
-                        Signal.handle(INTERRUPT, vmHandler);
-                        vmHandler = null;
-                    }
-                    if (vmHandler == null || callsRunning > 0) {
-                        restorer = null;
-                        return;
-                    }
-                }
-            }
-        }
-
-        private static void waitUninterruptibly(long nanos) {
-            try {
-                TimeUnit.NANOSECONDS.timedWait(lock, nanos);
-            } catch (InterruptedException nobodyInterruptsThisThread) {
-                // the loop waits again for whatever is left
-            }
-        }
-    }
-
-    // Returns once the VM has dispatched every SIGINT it counted before this call: a SIGURG raised
-    // on this thread is counted at once, and HotSpot dispatches it only when no SIGINT is pending.
-    private static void awaitSignalsCountedSoFar() {
-        CountDownLatch dispatched = new CountDownLatch(1);
-        SignalHandler previous = Signal.handle(MARKER, new CountDown(dispatched));
-        try {
-            Signal.raise(MARKER);
-            for (;;) {
-                try {
-                    dispatched.await();
-                    break;
-                } catch (InterruptedException nobodyInterruptsTheRestorer) {
-                    // wait on: the marker is on its way
-                }
-            }
-        } finally {
-            Signal.handle(MARKER, previous);
-        }
-    }
-
-    // The handlers are classes rather than lambdas: a first lambda costs a fresh VM milliseconds.
-    private static final class Ignore implements SignalHandler {
-        @Override
-        public void handle(Signal signal) {}
-    }
-
-    private static final class CountDown implements SignalHandler {
-        private final CountDownLatch latch;
-
-        CountDown(CountDownLatch latch) {
-            this.latch = latch;
-        }
-
-        @Override
-        public void handle(Signal signal) {
-            latch.countDown();
         }
     }
 }

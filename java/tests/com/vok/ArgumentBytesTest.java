@@ -3,6 +3,9 @@ package com.vok;
 
 import static org.junit.jupiter.api.Assertions.assertArrayEquals;
 import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertFalse;
+import static org.junit.jupiter.api.Assertions.assertThrows;
+import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import java.io.IOException;
 import java.nio.charset.StandardCharsets;
@@ -11,6 +14,7 @@ import java.nio.file.Path;
 import java.util.ArrayList;
 import java.util.Arrays;
 import java.util.List;
+import java.util.Map;
 import java.util.stream.Stream;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.params.ParameterizedTest;
@@ -21,13 +25,19 @@ class ArgumentBytesTest {
     private static final Path RECORD = Path.of(System.getenv("RECORD_FILE"));
 
     /** The recorder's process ID and arguments, as it wrote them. */
-    private static List<byte[]> recorded(int expectedPid) throws IOException {
+    private static List<byte[]> recorded() throws IOException {
         byte[] bytes = Files.readAllBytes(RECORD);
         List<byte[]> fields = new ArrayList<>();
         for (int start = 0, end; start < bytes.length; start = end + 1) {
             for (end = start; bytes[end] != 0; end++) {}
             fields.add(Arrays.copyOfRange(bytes, start, end));
         }
+        return fields;
+    }
+
+    /** The recorder's arguments, once its process ID is checked. */
+    private static List<byte[]> recorded(int expectedPid) throws IOException {
+        List<byte[]> fields = recorded();
         assertEquals(String.valueOf(expectedPid), new String(fields.get(0), StandardCharsets.US_ASCII));
         return fields.subList(1, fields.size());
     }
@@ -57,6 +67,26 @@ class ArgumentBytesTest {
         assertEquals(2, argv.size());
         assertArrayEquals(Built.RECORDER.toString().getBytes(StandardCharsets.UTF_8), argv.get(0));
         assertArrayEquals(expected, argv.get(1));
+    }
+
+    @Test
+    void terminalRefusesNamesModifiedUtf8WouldChangeAndStartsNothing() throws IOException {
+        Files.deleteIfExists(RECORD);
+        for (String changed : List.of("\uD83D\uDE00", "a\u0000b")) {
+            IllegalArgumentException refused = assertThrows(IllegalArgumentException.class,
+                    () -> Terminal.edit(Built.RECORDER.toString(), changed));
+            assertTrue(refused.getMessage().endsWith(", which the library cannot pass on unchanged"), refused.getMessage());
+            assertThrows(IllegalArgumentException.class, () -> Terminal.shell(Built.RECORDER + changed));
+        }
+        assertFalse(Files.exists(RECORD));
+    }
+
+    @Test
+    void theUserEditorGetsTheFileAsOneArgumentThroughTheShell() throws IOException {
+        String file = "-my \"notes\" $HOME 'x'";
+        assertEquals(0, Terminal.openEditor(Map.of("TERM", "xterm", "VISUAL", Built.RECORDER + " --wait"), file));
+        List<String> argv = recorded().stream().skip(1).map(field -> new String(field, StandardCharsets.UTF_8)).toList();
+        assertEquals(List.of(Built.RECORDER.toString(), "--wait", file), argv);
     }
 
     @Test

@@ -1,30 +1,85 @@
-// Run by the tests in a VM of its own session: guarded calls, from several threads, of a program
-// that sends SIGINT to its whole process group as Ctrl-C does; then, half a second after the last
-// call, a SIGINT from outside, which must shut the VM down as if Terminal had never been used.
+// Run by the tests in a VM of its own session: guarded calls, in one of four patterns, of a program
+// that sends SIGINT to its whole process group as Ctrl-C does; then a SIGINT 50 ms after the last
+// call, which the guard must swallow, and one a second after it, which must shut the VM down as if
+// Terminal had never been used. The VM has SIGURG handled as an application would, which must stay.
 package com.vok;
 
 import java.util.concurrent.atomic.AtomicInteger;
+import sun.misc.Signal;
+import sun.misc.SignalHandler;
 
 public final class GuardedInterrupts {
+    private static final Signal INTERRUPT = new Signal("INT");
+    private static final Signal URGENT = new Signal("URG");
+    private static final SignalHandler APPLICATION_URG = signal -> {};
+    private static final AtomicInteger calls = new AtomicInteger();
+    private static final AtomicInteger failed = new AtomicInteger();
+
     public static void main(String[] args) throws Exception {
-        String program = args[0];
-        int threads = Integer.parseInt(args[1]);
-        int callsPerThread = Integer.parseInt(args[2]);
-        AtomicInteger failed = new AtomicInteger();
+        Signal.handle(URGENT, APPLICATION_URG);
+        Runtime.getRuntime().addShutdownHook(new Thread(() -> System.out.println("shutdown hooks ran")));
+        String pattern = args[0], program = args[1];
+        if (pattern.equals("threads")) {
+            callsFromThreads(program, Integer.parseInt(args[2]), Integer.parseInt(args[3]));
+        } else if (pattern.equals("late")) {
+            // Run with SIGURG blocked, so that the guard waits the longest for its marker: a call
+            // starts during that wait, and its SIGINT comes after the guard would have lifted.
+            count(Terminal.shell("true"));
+            Thread.sleep(300);
+            count(Terminal.shell(program));
+        } else if (pattern.equals("nested")) {
+            // A call comes and goes while a longer one runs, whose SIGINT comes after the guard
+            // would have lifted had the short call's end counted as the last.
+            Thread slow = new Thread(() -> count(Terminal.shell(program)));
+            slow.start();
+            Thread.sleep(100);
+            count(Terminal.shell("true"));
+            slow.join();
+        } else {
+            // The application installs its own SIGINT handler while a call runs: it stays.
+            AtomicInteger handled = new AtomicInteger();
+            Thread installer = new Thread(() -> {
+                sleepMillis(150);
+                Signal.handle(INTERRUPT, signal -> {
+                    System.out.println("the application's SIGINT handler ran");
+                    if (handled.incrementAndGet() == 2) System.exit(3);
+                });
+            });
+            installer.start();
+            count(Terminal.edit("sleep", "0.3"));
+            installer.join();
+        }
+        System.out.println("calls " + calls + ", failed " + failed);
+        Thread.sleep(50);
+        Signal.raise(INTERRUPT);
+        Thread.sleep(950);
+        System.out.println("SIGURG handler " + (Signal.handle(URGENT, APPLICATION_URG) == APPLICATION_URG ? "kept" : "lost"));
+        new ProcessBuilder("kill", "-INT", String.valueOf(ProcessHandle.current().pid())).start().waitFor();
+        Thread.sleep(3_000);
+        System.out.println("still running 3 s after a SIGINT");
+    }
+
+    private static void callsFromThreads(String program, int threads, int callsPerThread) throws Exception {
         Thread[] callers = new Thread[threads];
         for (int i = 0; i < threads; i++) {
             callers[i] = new Thread(() -> {
-                for (int call = 0; call < callsPerThread; call++) {
-                    if (Terminal.shell(program) <= 0) failed.incrementAndGet();
-                }
+                for (int call = 0; call < callsPerThread; call++) count(Terminal.shell(program));
             });
             callers[i].start();
         }
         for (Thread caller : callers) caller.join();
-        System.out.println("calls " + threads * callsPerThread + ", failed " + failed);
-        Thread.sleep(500);
-        new ProcessBuilder("kill", "-INT", String.valueOf(ProcessHandle.current().pid())).start().waitFor();
-        Thread.sleep(10_000);
-        System.out.println("still running 10 s after a SIGINT");
+    }
+
+    private static void count(int pid) {
+        calls.incrementAndGet();
+        if (pid <= 0) failed.incrementAndGet();
+    }
+
+    private static void sleepMillis(long millis) {
+        try {
+            Thread.sleep(millis);
+        } catch (InterruptedException e) {
+            throw new IllegalStateException(e);
+        }
     }
 }

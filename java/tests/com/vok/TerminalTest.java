@@ -1,4 +1,4 @@
-// Which program the Terminal helper picks from the environment.
+// Which program the Terminal helper picks from the environment, how it runs it, and what it refuses.
 package com.vok;
 
 import static org.junit.jupiter.api.Assertions.assertEquals;
@@ -7,10 +7,13 @@ import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import java.nio.file.Files;
 import java.nio.file.Path;
+import java.util.List;
 import java.util.Map;
 import org.junit.jupiter.api.Test;
+import org.junit.jupiter.api.function.Executable;
 import org.junit.jupiter.api.io.TempDir;
 
+@SuppressWarnings("unchecked")  // the tables' environments
 class TerminalTest {
     @Test
     void shellIsShellElseBinSh() {
@@ -21,33 +24,87 @@ class TerminalTest {
 
     @Test
     void editorIsVisualThenEditorElseVi() {
-        assertEquals("vim", Terminal.userEditor(Map.of("VISUAL", "vim", "EDITOR", "ed")));
-        assertEquals("ed", Terminal.userEditor(Map.of("VISUAL", "", "EDITOR", "ed")));
-        assertEquals("vi", Terminal.userEditor(Map.of()));
+        assertEquals("vim", UserEditor.programName(Map.of("VISUAL", "vim", "EDITOR", "ed")));
+        assertEquals("ed", UserEditor.programName(Map.of("VISUAL", "", "EDITOR", "ed")));
+        assertEquals("vi", UserEditor.programName(Map.of()));
     }
 
     @Test
     void anEditorWithArgumentsIsRefusedByName() {
         IllegalStateException refused = assertThrows(IllegalStateException.class,
-                () -> Terminal.userEditor(Map.of("EDITOR", "code --wait")));
+                () -> UserEditor.programName(Map.of("EDITOR", "code --wait")));
         assertTrue(refused.getMessage().startsWith("EDITOR is \"code --wait\", a command with arguments"));
     }
 
     @Test
     void anEditorIsLookedForOnPathAndOneNotFoundIsRefusedByVariableAndValue(@TempDir Path dir) throws Exception {
         Files.copy(Path.of("/bin/true"), dir.resolve("my-editor"));
-        assertEquals("my-editor", Terminal.userEditor(Map.of("EDITOR", "my-editor", "PATH", "/nonexistent:" + dir)));
+        assertEquals("my-editor", UserEditor.programName(Map.of("EDITOR", "my-editor", "PATH", "/nonexistent:" + dir)));
         IllegalStateException refused = assertThrows(IllegalStateException.class,
-                () -> Terminal.userEditor(Map.of("EDITOR", "my-editor", "PATH", "/bin:/usr/bin")));
-        assertEquals("EDITOR is \"my-editor\", which is neither an executable file nor a program on PATH",
-                refused.getMessage());
-        refused = assertThrows(IllegalStateException.class, () -> Terminal.userEditor(Map.of("PATH", dir.toString())));
-        assertEquals("neither VISUAL nor EDITOR is set, and vi is not a program on PATH", refused.getMessage());
+                () -> UserEditor.programName(Map.of("EDITOR", "my-editor", "PATH", "/bin:/usr/bin")));
+        assertEquals("EDITOR is \"my-editor\", which is not a program on PATH (/bin:/usr/bin)", refused.getMessage());
+        refused = assertThrows(IllegalStateException.class, () -> UserEditor.programName(Map.of("PATH", dir.toString())));
+        assertEquals("neither VISUAL nor EDITOR is set, and vi is not a program on PATH (" + dir + ")", refused.getMessage());
+        // An empty entry of PATH is the working directory.
+        Path here = Files.copy(Path.of("/bin/true"), Path.of("vokrane-editor-" + System.nanoTime()).toAbsolutePath());
+        try {
+            String name = here.getFileName().toString();
+            assertEquals(name, UserEditor.programName(Map.of("EDITOR", name, "PATH", "/nonexistent:")));
+        } finally {
+            Files.delete(here);
+        }
+    }
+
+    @Test
+    void theUserEditorIsChosenAndRunAsGitDoes(@TempDir Path dir) throws Exception {
+        String file = "-my \"notes\" $HOME";
+        Object[][] cases = {  // environment, command
+            {Map.of("TERM", "xterm", "VISUAL", "vim", "EDITOR", "ed"), List.of("vim", file)},
+            {Map.of("TERM", "dumb", "VISUAL", "vim", "EDITOR", "ed"), List.of("ed", file)},
+            {Map.of("VISUAL", "vim", "EDITOR", "ed"), List.of("ed", file)},
+            {Map.of("TERM", "xterm", "VISUAL", "", "EDITOR", "code --wait"),
+                List.of("sh", "-c", "code --wait \"$@\"", "code --wait", file)},
+            {Map.of("TERM", "xterm", "VISUAL", "$HOME/ed"), List.of("sh", "-c", "$HOME/ed \"$@\"", "$HOME/ed", file)},
+            {Map.of("TERM", "dumb", "VISUAL", "vim"), List.of("vi", file)},
+        };
+        for (Object[] c : cases) assertEquals(c[1], UserEditor.of((Map<String, String>) c[0]).command(file), c[0].toString());
+        Object[][] refusals = {  // environment, message
+            {Map.of("TERM", "xterm", "VISUAL", "code --wait", "PATH", dir.toString()),
+                "VISUAL is \"code --wait\": code is not a program on PATH (" + dir + ")"},
+            {Map.of("TERM", "xterm", "PATH", dir.toString()),
+                "neither VISUAL nor EDITOR is set, and the default is vi: vi is not a program on PATH (" + dir + ")"},
+        };
+        for (Object[] c : refusals) {
+            IllegalStateException refused = assertThrows(IllegalStateException.class,
+                    () -> Terminal.openEditor((Map<String, String>) c[0], "notes.txt"));
+            assertEquals(c[1], refused.getMessage());
+        }
+        assertEquals(1, Terminal.openEditor(Map.of("TERM", "xterm", "VISUAL", "false"), "notes.txt"));
+    }
+
+    @Test
+    void runGivesTheExitStatusAsWaitForDoes() throws Exception {
+        Object[][] cases = {{"exit 0", 0}, {"exit 3", 3}, {"kill -KILL $$", 128 + 9}};
+        for (Object[] c : cases) assertEquals(c[1], Terminal.run(new ProcessBuilder("sh", "-c", (String) c[0])), (String) c[0]);
+    }
+
+    @Test
+    void aProgramThatCannotRunIsRefusedBeforeAnythingStarts(@TempDir Path dir) throws Exception {
+        Path notExecutable = Files.writeString(dir.resolve("notes"), "");
+        Object[][] cases = {  // call, why
+            {(Executable) () -> Terminal.shell("vokrane-no-such-program"), "\"vokrane-no-such-program\": not a program on PATH ("
+                + System.getenv("PATH") + ")"},
+            {(Executable) () -> Terminal.edit(notExecutable.toString(), "f"), "\"" + notExecutable + "\": not an executable file"},
+            {(Executable) () -> Terminal.shell(dir + "/missing"), "\"" + dir + "/missing\": no such file"},
+        };
+        for (Object[] c : cases) {
+            assertEquals("cannot run " + c[1], assertThrows(IllegalArgumentException.class, (Executable) c[0]).getMessage());
+        }
     }
 
     @Test
     void anExecutablePathWithABlankIsAnEditorNotACommand(@TempDir Path dir) throws Exception {
         Path editor = Files.copy(Path.of("/bin/true"), dir.resolve("an editor"));
-        assertEquals(editor.toString(), Terminal.userEditor(Map.of("VISUAL", editor.toString())));
+        assertEquals(editor.toString(), UserEditor.programName(Map.of("VISUAL", editor.toString())));
     }
 }

@@ -1,0 +1,81 @@
+// The user's editor as git picks it and runs it: a program by its name, or a command through sh.
+package com.vok;
+
+import java.util.List;
+import java.util.Map;
+
+final class UserEditor {
+    // Characters after which git hands the value to sh instead of running it as a program's name.
+    private static final String SHELL_SYNTAX = "|&;<>()$`\\\"' \t\n*?[#~=%";
+
+    private final String source;  // where the value came from, for messages
+    private final String value;
+
+    private UserEditor(String source, String value) {
+        this.source = source;
+        this.value = value;
+    }
+
+    /**
+     * git's choice: {@code $VISUAL} unless {@code TERM} is unset or {@code dumb}, then {@code $EDITOR},
+     * then {@code vi}. An empty variable counts as unset.
+     */
+    static UserEditor of(Map<String, String> environment) {
+        String term = environment.get("TERM");
+        boolean dumb = term == null || term.equals("dumb");
+        for (String variable : dumb ? List.of("EDITOR") : List.of("VISUAL", "EDITOR")) {
+            String value = environment.get(variable);
+            if (value != null && !value.isEmpty()) return new UserEditor(variable + " is \"" + value + "\"", value);
+        }
+        return new UserEditor(dumb ? "EDITOR is not set (VISUAL counts only when TERM is set and not dumb), and the"
+                + " default is vi" : "neither VISUAL nor EDITOR is set, and the default is vi", "vi");
+    }
+
+    /**
+     * The user's editor as a program's name alone: {@code $VISUAL}, then {@code $EDITOR}, else
+     * {@code vi}, whatever {@code TERM} says; the first that is set must be a program.
+     */
+    static String programName(Map<String, String> environment) {
+        for (String variable : new String[] {"VISUAL", "EDITOR"}) {
+            String editor = environment.get(variable);
+            if (editor == null || editor.isEmpty()) continue;
+            String why = Executables.whyNotRunnable(editor, environment.get("PATH"));
+            if (why == null) return editor;
+            if (editor.matches("(?s).*\\s.*")) {
+                throw new IllegalStateException(variable + " is \"" + editor + "\", a command with arguments;"
+                        + " Terminal.openEditor runs it as git does, or set " + variable + " to the program itself");
+            }
+            throw new IllegalStateException(variable + " is \"" + editor + "\", which is " + why);
+        }
+        String why = Executables.whyNotRunnable("vi", environment.get("PATH"));
+        if (why == null) return "vi";
+        throw new IllegalStateException("neither VISUAL nor EDITOR is set, and vi is " + why);
+    }
+
+    /**
+     * The command that runs the editor on {@code file}, which reaches it as one argument whatever it
+     * holds: the value as a program's name when it is one, else {@code sh -c '<value> "$@"' <value> <file>}.
+     */
+    List<String> command(String file) {
+        if (!hasShellSyntax(value)) return List.of(value, file);
+        return List.of("sh", "-c", value + " \"$@\"", value, file);
+    }
+
+    /**
+     * Throws when the editor's program cannot be run with {@code path} as PATH, naming the variable
+     * and its value. A command whose first word is more than a name is left for the shell to judge.
+     */
+    void check(String path) {
+        String program = value.strip().split("[ \t\n]+", 2)[0];
+        if (hasShellSyntax(program)) return;
+        String why = Executables.whyNotRunnable(program, path);
+        if (why != null) throw new IllegalStateException(source + ": " + program + " is " + why);
+    }
+
+    private static boolean hasShellSyntax(String text) {
+        for (int i = 0; i < text.length(); i++) {
+            if (SHELL_SYNTAX.indexOf(text.charAt(i)) >= 0) return true;
+        }
+        return false;
+    }
+}
