@@ -1,6 +1,6 @@
-# Packs the libraries into the jar, each under its platform's directory, once it is sure that each
-# is a 64-bit little-endian ELF shared object for that platform's machine: no library can ever be
-# packed in another platform's place.
+# Packs the libraries into the jar, each under its platform's directory with its size and CRC-32,
+# once it is sure that each is a 64-bit little-endian ELF shared object for that platform's machine:
+# no library can ever be packed in another platform's place.
 #   cmake -DCLASSES=classes.jar -DJAR=out.jar -DJAR_TOOL=jar -DSTAGE=dir
 #         -DLIBRARIES=linux-x86_64=/path/libvokrane.so;linux-aarch64=/path/libvokrane.so -P pack.cmake
 set(machine_of_linux-x86_64 3e00)   # EM_X86_64, little-endian
@@ -24,6 +24,16 @@ foreach(entry IN LISTS LIBRARIES)
   endif()
   file(MAKE_DIRECTORY ${STAGE}/com/vok/native/${platform})
   file(COPY_FILE ${library} ${STAGE}/com/vok/native/${platform}/libvokrane.so)
+  # Beside it, its size and CRC-32 for the loader to check the copy it extracts: a damaged library
+  # would crash the VM in the dynamic loader. gzip's trailer holds both, little-endian.
+  execute_process(COMMAND gzip -c ${library} OUTPUT_FILE ${STAGE}/${platform}.gz COMMAND_ERROR_IS_FATAL ANY)
+  file(SIZE ${STAGE}/${platform}.gz compressed_size)
+  math(EXPR trailer "${compressed_size} - 8")
+  file(READ ${STAGE}/${platform}.gz crc LIMIT 4 OFFSET ${trailer} HEX)
+  string(REGEX REPLACE "(..)(..)(..)(..)" "\\4\\3\\2\\1" crc "${crc}")
+  file(SIZE ${library} size)
+  file(WRITE ${STAGE}/com/vok/native/${platform}/libvokrane.so.crc32 "${size} ${crc}\n")
+  file(REMOVE ${STAGE}/${platform}.gz)
 endforeach()
 file(COPY_FILE ${CLASSES} ${JAR})
 execute_process(COMMAND ${JAR_TOOL} uf ${JAR} -C ${STAGE} com COMMAND_ERROR_IS_FATAL ANY)

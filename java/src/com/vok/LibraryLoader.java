@@ -1,6 +1,7 @@
-// Finds and loads libvokrane.so for LinuxNative, in the order its documentation gives.
+// Finds and loads libvokrane.so for NativeLibrary, in the order LinuxNative's documentation gives.
 package com.vok;
 
+import java.io.File;
 import java.io.FileNotFoundException;
 import java.io.FileOutputStream;
 import java.io.IOException;
@@ -16,10 +17,10 @@ import java.nio.file.attribute.PosixFilePermission;
 import java.nio.file.attribute.PosixFilePermissions;
 import java.security.CodeSource;
 import java.util.ArrayList;
-import java.util.EnumSet;
 import java.util.List;
 import java.util.Set;
 import java.util.jar.JarFile;
+import java.util.zip.CRC32;
 import java.util.zip.ZipEntry;
 
 final class LibraryLoader {
@@ -29,9 +30,10 @@ final class LibraryLoader {
 
     private LibraryLoader() {}
 
-    static void load() {
+    /** Loads the library from the first place that has it, and returns where that was. */
+    static String load() {
         try {
-            loadFirstFound();
+            return loadFirstFound();
         } catch (IllegalCallerException denied) {
             Module module = LibraryLoader.class.getModule();
             String who = module.isNamed() ? "module " + module.getName() : "the class path";
@@ -41,7 +43,7 @@ final class LibraryLoader {
         }
     }
 
-    private static void loadFirstFound() {
+    private static String loadFirstFound() {
         String os = System.getProperty("os.name");
         String arch = System.getProperty("os.arch");
         String platform = "os.name=" + os + ", os.arch=" + arch;
@@ -52,9 +54,10 @@ final class LibraryLoader {
         String resource = RESOURCES.replace("PLATFORM", packed);
         String explicit = System.getProperty(PATH_PROPERTY);
         if (explicit != null) {
+            String file = new File(explicit).getAbsolutePath();
             try {
-                System.load(explicit);
-                return;
+                System.load(file);
+                return file;
             } catch (UnsatisfiedLinkError e) {
                 throw new UnsatisfiedLinkError("could not load libvokrane.so (" + platform + ") from "
                         + PATH_PROPERTY + "=" + explicit + ": " + e.getMessage());
@@ -62,20 +65,31 @@ final class LibraryLoader {
         }
         List<String> tried = new ArrayList<>();
         tried.add(PATH_PROPERTY + ": not set");
+        String libraryPath = System.getProperty("java.library.path");
         try {
-            System.loadLibrary("vokrane");
-            return;
+            return loadFromLibraryPath(libraryPath);
         } catch (UnsatisfiedLinkError e) {
-            tried.add("java.library.path=" + System.getProperty("java.library.path") + ": " + e.getMessage());
+            tried.add("java.library.path=" + libraryPath + ": " + e.getMessage());
         }
         try {
-            loadPackedCopy(resource);
-            return;
+            return loadPackedCopy(resource);
         } catch (IOException | UnsatisfiedLinkError e) {
             tried.add("jar resource " + resource + ": " + e);
         }
         throw new UnsatisfiedLinkError("could not load libvokrane.so (" + platform + "); tried:\n  "
                 + String.join("\n  ", tried));
+    }
+
+    // libvokrane.so from the first directory of `libraryPath` that has one, as System.loadLibrary
+    // would load it, but knowing which file that was.
+    private static String loadFromLibraryPath(String libraryPath) {
+        for (String directory : libraryPath.split(File.pathSeparator)) {
+            File file = new File(directory.isEmpty() ? "." : directory, "libvokrane.so").getAbsoluteFile();
+            if (!file.isFile()) continue;
+            System.load(file.getPath());
+            return file.getPath();
+        }
+        throw new UnsatisfiedLinkError("no libvokrane.so in any of its directories");
     }
 
     // The directory of the jar's library for the VM's os.arch, or null when the jar has none.
@@ -92,52 +106,83 @@ final class LibraryLoader {
     }
 
     // A library stays mapped once loaded, so its file and directory can go at once; the directory
-    // is the owner's alone, so no other user can swap the file before it is loaded.
-    private static void loadPackedCopy(String resource) throws IOException {
-        Path directory = createPrivateDirectory(Path.of(System.getProperty("java.io.tmpdir")));
+    // is the owner's alone, so no other user can swap the file before it is loaded. The copy is
+    // checked against the size and CRC-32 packed beside it: a damaged library would crash the VM in
+    // the dynamic loader.
+    private static String loadPackedCopy(String resource) throws IOException {
+        Path directory = createPrivateDirectory(Path.of(System.getProperty("java.io.tmpdir")).toAbsolutePath());
         Path library = directory.resolve("libvokrane.so");
         try {
-            copyPackedLibrary(resource, library);
+            String source = copyPackedLibrary(resource, library);
             System.load(library.toString());
+            return source;
         } finally {
             Files.deleteIfExists(library);
             Files.delete(directory);
         }
     }
 
-    // Copies the packed library to `target`. Where this class came from a jar file, the jar is read
-    // directly: a lookup through the class loader first opens the JDK's own module image, which
-    // costs a fresh VM several milliseconds.
-    private static void copyPackedLibrary(String resource, Path target) throws IOException {
+    // Copies the packed library to `target`, checked, and says where it was packed. Where this class
+    // came from a jar file, the jar is read directly: a lookup through the class loader first opens
+    // the JDK's own module image, which costs a fresh VM several milliseconds.
+    private static String copyPackedLibrary(String resource, Path target) throws IOException {
         CodeSource source = LibraryLoader.class.getProtectionDomain().getCodeSource();
         URL location = source == null ? null : source.getLocation();
         if (location != null && location.getProtocol().equals("file") && location.getPath().endsWith(".jar")) {
             try (JarFile jar = new JarFile(Path.of(location.toURI()).toFile(), false)) {
-                ZipEntry entry = jar.getEntry(resource.substring(1));
-                if (entry == null) throw new FileNotFoundException("not packed with these classes");
-                copy(jar.getInputStream(entry), target);
+                copyChecked(packed(jar, resource), packed(jar, resource + ".crc32"), target);
+                return "the copy packed in " + jar.getName() + " as " + resource.substring(1);
             } catch (URISyntaxException e) {
                 throw new IOException(e);
             }
-        } else {
-            InputStream packed = LibraryLoader.class.getResourceAsStream(resource);
-            if (packed == null) throw new FileNotFoundException("not packed with these classes");
-            copy(packed, target);
         }
+        copyChecked(packed(resource), packed(resource + ".crc32"), target);
+        return "the copy packed with these classes as " + LibraryLoader.class.getResource(resource);
     }
 
-    private static void copy(InputStream from, Path to) throws IOException {
+    private static InputStream packed(JarFile jar, String resource) throws IOException {
+        ZipEntry entry = jar.getEntry(resource.substring(1));
+        if (entry == null) throw new FileNotFoundException("not packed with these classes");
+        return jar.getInputStream(entry);
+    }
+
+    private static InputStream packed(String resource) throws IOException {
+        InputStream stream = LibraryLoader.class.getResourceAsStream(resource);
+        if (stream == null) throw new FileNotFoundException("not packed with these classes");
+        return stream;
+    }
+
+    // Copies `from` to `to`, refusing a copy whose size or CRC-32 differs from the "size crc" line
+    // of `check`.
+    private static void copyChecked(InputStream from, InputStream check, Path to) throws IOException {
+        String expected;
+        try (check) {
+            expected = new String(check.readAllBytes()).strip();  // ASCII, in the default charset as in any
+        }
+        CRC32 crc = new CRC32();
+        long size = 0;
         try (from; OutputStream out = new FileOutputStream(to.toFile())) {
-            from.transferTo(out);
+            byte[] buffer = new byte[16384];
+            for (int n; (n = from.read(buffer)) > 0; size += n) {
+                crc.update(buffer, 0, n);
+                out.write(buffer, 0, n);
+            }
+        }
+        String hex = Long.toHexString(crc.getValue());  // not String.format, which costs a fresh VM milliseconds
+        String actual = size + " " + "00000000".substring(hex.length()) + hex;
+        if (!actual.equals(expected)) {
+            throw new UnsatisfiedLinkError("the packed copy is damaged: its size and CRC-32 are " + actual
+                    + ", where the jar recorded " + expected);
         }
     }
 
     // Makes a new directory in `parent` that only its owner may enter, whatever the umask. Unlike
     // Files.createTempDirectory, it needs no SecureRandom, whose start-up costs a fresh VM 25 ms or
     // more: the name need not be secret, since mkdir fails on any name that is already taken. (Nor
-    // ProcessHandle, whose lambdas cost a fresh VM milliseconds more.)
+    // ProcessHandle, whose lambdas cost a fresh VM milliseconds more; nor an EnumSet, whose first use
+    // reflects on the enum, which from JDK 18 on spins method handles.)
     static Path createPrivateDirectory(Path parent) throws IOException {
-        Set<PosixFilePermission> ownerOnly = EnumSet.of(PosixFilePermission.OWNER_READ,
+        Set<PosixFilePermission> ownerOnly = Set.of(PosixFilePermission.OWNER_READ,
                 PosixFilePermission.OWNER_WRITE, PosixFilePermission.OWNER_EXECUTE);
         FileAttribute<Set<PosixFilePermission>> mode = PosixFilePermissions.asFileAttribute(ownerOnly);
         for (int attempt = 0;; attempt++) {

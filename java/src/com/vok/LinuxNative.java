@@ -74,14 +74,18 @@ package com.vok;
  *       ({@code System.loadLibrary("vokrane")});
  *   <li>the copy packed in this jar for the VM's platform, {@value LibraryLoader#RESOURCES} with
  *       {@code PLATFORM} one of {@value LibraryLoader#PLATFORMS}, extracted into a new
- *       directory that only its owner may enter, loaded, and removed again at once.
+ *       directory that only its owner may enter, checked against the size and CRC-32 recorded when
+ *       the jar was packed, loaded, and removed again at once.
  * </ol>
- * Linux on x86-64 and on aarch64 is supported. When no place works, the {@link UnsatisfiedLinkError} names
- * every place tried and why it failed.
+ * Linux on x86-64 and on aarch64 is supported. When no place works, the first call throws an
+ * {@link UnsatisfiedLinkError} that names every place tried and why it failed; later calls throw
+ * {@link NoClassDefFoundError}, which the VM gives a cause that repeats it (JDK 17 and later).
+ * {@link NativeLibrary} tells beforehand whether the library loads, the error when it does not, and
+ * which file it came from.
  */
 public final class LinuxNative {
     static {
-        LibraryLoader.load();
+        NativeLibrary.ensureAvailable();
     }
 
     private LinuxNative() {}

@@ -23,10 +23,18 @@ class LoaderTest {
         return Built.run(new ProcessBuilder(Built.vm(jar + ":" + Built.TEST_CLASSES, List.of(options), "com.vok.LoadReport")));
     }
 
-    private static void assertLoadedFrom(String mapped, Built.Run run) {
+    /** Checks what the report says of a load from {@code from} that mapped {@code mapped} (patterns both). */
+    private static void assertLoadedFrom(String from, String mapped, Built.Run run) {
         assertEquals(0, run.exitCode(), run.err());
-        assertTrue(run.out().matches("(?s)pid [1-9][0-9]*\nmapped " + mapped + "\n"), run.out());
+        assertTrue(run.out().matches("(?s)pid [1-9][0-9]*\nfrom " + from + "\nmapped " + mapped + "\n"), run.out());
     }
+
+    private static void assertLoadedFrom(String file, Built.Run run) {
+        assertLoadedFrom(file, file, run);
+    }
+
+    private static final String PACKED_IN_JAR = "the copy packed in " + Pattern.quote(Built.JAR.toString())
+            + " as com/vok/native/linux-x86_64/libvokrane\\.so";
 
     @Test
     void thePropertyNamesTheFileAndWinsOverEverythingElse() throws Exception {
@@ -58,7 +66,7 @@ class LoaderTest {
         Built.Run run = Built.run(new ProcessBuilder(command));
         List<String> made = Files.readAllLines(trace).stream().filter(line -> line.contains(tmp + "/vokrane")).toList();
         Files.delete(trace);
-        assertLoadedFrom(Pattern.quote(tmp.toString()) + "/vokrane[^/]*/libvokrane\\.so \\(deleted\\)", run);
+        assertLoadedFrom(PACKED_IN_JAR, Pattern.quote(tmp.toString()) + "/vokrane[^/]*/libvokrane\\.so \\(deleted\\)", run);
         assertEquals(1, made.size(), made.toString());
         assertTrue(made.get(0).matches(".*mkdir(at)?\\(.*\"" + Pattern.quote(tmp.toString()) + "/vokrane[^\"/]*\", 0700\\) = 0"),
                 made.get(0));
@@ -83,7 +91,42 @@ class LoaderTest {
         }
         Path extracted = Files.createDirectory(tmp.resolve("extracted"));
         Built.Run run = loadReport(classes, NOWHERE, "-Djava.io.tmpdir=" + extracted);
-        assertLoadedFrom(Pattern.quote(extracted.toString()) + "/vokrane[^/]*/libvokrane\\.so \\(deleted\\)", run);
+        assertLoadedFrom("the copy packed with these classes as file:" + Pattern.quote(classes.toString())
+                + "/com/vok/native/linux-x86_64/libvokrane\\.so",
+                Pattern.quote(extracted.toString()) + "/vokrane[^/]*/libvokrane\\.so \\(deleted\\)", run);
+    }
+
+    @Test
+    void aDamagedPackedCopyIsRefusedWithNothingLeftAndARelativeTemporaryDirectoryWorks() throws Exception {
+        Path damaged = tmp.resolve("damaged.jar");
+        try (var jar = new java.util.jar.JarFile(Built.JAR.toFile());
+                var out = new java.util.jar.JarOutputStream(Files.newOutputStream(damaged))) {
+            for (var entry : java.util.Collections.list(jar.entries())) {
+                byte[] bytes = jar.getInputStream(entry).readAllBytes();
+                if (entry.getName().equals("com/vok/native/linux-x86_64/libvokrane.so")) {
+                    bytes = java.util.Arrays.copyOf(bytes, bytes.length / 2);
+                }
+                out.putNextEntry(new java.util.zip.ZipEntry(entry.getName()));
+                out.write(bytes);
+            }
+        }
+        Path relative = Files.createDirectory(tmp.resolve("relative"));
+        for (Path jar : List.of(damaged, Built.JAR)) {
+            ProcessBuilder vm = new ProcessBuilder(Built.vm(jar + ":" + Built.TEST_CLASSES,
+                    List.of(NOWHERE, "-Djava.io.tmpdir=relative"), "com.vok.LoadReport")).directory(tmp.toFile());
+            Built.Run run = Built.run(vm);
+            if (jar == damaged) {
+                assertEquals(1, run.exitCode(), run.err());
+                assertTrue(run.err().matches("(?s).*  jar resource /com/vok/native/linux-x86_64/libvokrane.so: java.lang."
+                        + "UnsatisfiedLinkError: the packed copy is damaged: its size and CRC-32 are [0-9]+ [0-9a-f]{8},"
+                        + " where the jar recorded [0-9]+ [0-9a-f]{8}\n.*"), run.err());
+            } else {
+                assertLoadedFrom(PACKED_IN_JAR, Pattern.quote(relative.toString()) + "/vokrane[^/]*/libvokrane\\.so \\(deleted\\)", run);
+            }
+            try (var left = Files.list(relative)) {
+                assertEquals(List.of(), left.toList());
+            }
+        }
     }
 
     @Test
@@ -96,6 +139,8 @@ class LoaderTest {
         assertTrue(run.err().contains("java.lang.UnsatisfiedLinkError: libvokrane has libraries for linux-x86_64"
                 + " (os.arch amd64 or x86_64), linux-aarch64 (os.arch aarch64) only, not for os.name=Linux,"
                 + " os.arch=riscv64"), run.err());
+        run = loadReport(Built.JAR, NOWHERE, "-Dos.name=Mac OS X");
+        assertTrue(run.err().contains(" only, not for os.name=Mac OS X, os.arch=amd64"), run.err());
     }
 
     @Test
@@ -120,12 +165,13 @@ class LoaderTest {
     }
 
     @Test
-    void withNothingToLoadTheErrorNamesEveryPlaceTried() throws Exception {
+    void withNothingToLoadTheErrorNamesEveryPlaceTriedAndEveryCallCarriesIt() throws Exception {
         Built.Run run = loadReport(Built.JAR_WITHOUT_LIBRARY, NOWHERE);
-        assertNotEquals(0, run.exitCode());
+        assertEquals("unavailable; again: the same\nfirst call: UnsatisfiedLinkError, the loader's error\n"
+                + "next call: NoClassDefFoundError, the loader's error\n", run.out());
         for (String place : List.of("java.lang.UnsatisfiedLinkError: could not load libvokrane.so (os.name=Linux, os.arch=amd64); tried:",
                 "  com.vok.library.path: not set",
-                "  java.library.path=/nonexistent: no vokrane in java.library.path",
+                "  java.library.path=/nonexistent: no libvokrane.so in any of its directories",
                 "  jar resource /com/vok/native/linux-x86_64/libvokrane.so: java.io.FileNotFoundException: not packed with these classes")) {
             assertTrue(run.err().contains(place), run.err());
         }
