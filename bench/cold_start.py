@@ -71,7 +71,7 @@ def report(samples, names, vms, out):
                         f"{extra:+.1f} | {ratio} |")
     table = "\n".join(rows)
     with open(out, "w") as md:
-        md.write(f"# First launch from a fresh VM\n\nCommand: `bench/cold_start.py BUILD {vms} OUT` "
+        md.write(f"# First launch from a fresh VM\n\nCommand: `bench/cold_start.py {' '.join(sys.argv[1:])}` "
                  f"({vms} VMs per case and JDK, interleaved)\n\n{table}\n")
     print(table)
 

@@ -44,7 +44,8 @@ class EmulatedAarch64Vm(unittest.TestCase):
     def test_the_library_is_the_jars_aarch64_copy(self):
         vm = emulated_vm("com.vok.LoadReport")
         self.assertEqual(vm.returncode, 0, vm.stderr)
-        self.assertRegex(vm.stdout, r"^pid [1-9][0-9]*\nmapped /tmp/vokrane-[0-9]+/libvokrane\.so \(deleted\)\n$")
+        self.assertRegex(vm.stdout, r"^pid [1-9][0-9]*\nfrom the copy packed in .*/vokrane-[0-9.]+\.jar as "
+                         r"com/vok/native/linux-aarch64/libvokrane\.so\nmapped /tmp/vokrane-[0-9]+/libvokrane\.so \(deleted\)\n$")
 
     def test_shell_and_edit_start_an_aarch64_program_with_its_argv(self):
         record = {"RECORD_FILE": os.path.join(self.scratch.name, "record")}

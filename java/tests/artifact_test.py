@@ -111,11 +111,11 @@ class JavaArtifact(unittest.TestCase):
         project = os.path.join(self.scratch.name, "consumer")
         shutil.copytree(os.path.join(SOURCE_DIR, "java/tests/consumer"), project)
         # The installed repository is the local one; Maven's plugins come from Debian's repository
-        # of them, mirrored for every remote, so nothing is fetched from anywhere else.
+        # of them, mirrored for every remote by the guide's settings, so nothing is fetched from
+        # anywhere else.
         settings = os.path.join(self.scratch.name, "settings.xml")
-        with open(settings, "w") as f:
-            f.write("<settings><mirrors><mirror><id>debian</id><mirrorOf>*</mirrorOf>"
-                    "<url>file:///usr/share/maven-repo</url></mirror></mirrors></settings>\n")
+        with open(os.path.join(SOURCE_DIR, "docs/guide.md")) as guide, open(settings, "w") as f:
+            f.write(re.search(r"```xml\n(<settings>.*?)```", guide.read(), re.DOTALL).group(1))
         run("mvn", "--batch-mode", "--quiet", "--settings", settings,
             "-Dmaven.repo.local=" + os.path.join(self.prefix, "share/maven-repo"),
             "-Dvokrane.version=" + VERSION, "package", cwd=project)

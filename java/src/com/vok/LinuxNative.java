@@ -57,10 +57,10 @@ package com.vok;
  *       reader thread steals the program's keystrokes.
  *   <li>jshell runs its code in another VM whose standard streams are pipes, not the terminal: try
  *       the library from a program of its own.
- *   <li>To see which copy of the library a VM loaded, look for {@code libvokrane.so} in
- *       {@code /proc/<pid>/maps}. A copy extracted from the jar is deleted at once, so gdb finds no
- *       debug information for it: to debug, point {@code -Dcom.vok.library.path} at the installed
- *       file, whose debug file lies beside it.
+ *   <li>{@link NativeLibrary#loadedFrom} says which copy of the library a VM loaded. A copy
+ *       extracted from the jar is deleted at once, so gdb finds no debug information for it: to
+ *       debug, point {@code -Dcom.vok.library.path} at the installed file, whose debug file lies
+ *       beside it.
  *   <li>From JDK 22 on, loading the library is a restricted operation. With
  *       {@code --illegal-native-access=deny} it fails unless this module (or {@code ALL-UNNAMED} on
  *       the class path) is named by {@code --enable-native-access}, and the error says so.

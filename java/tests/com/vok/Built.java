@@ -15,6 +15,7 @@ final class Built {
     static final Path TEST_CLASSES = Path.of(System.getProperty("vokrane.testClasses"));
     static final Path LIBRARY = Path.of(System.getProperty("vokrane.library"));
     static final Path RECORDER = Path.of(System.getProperty("vokrane.recorder"));
+    static final Path GUIDE = Path.of(System.getProperty("vokrane.guide"));
     static final String JAVA = ProcessHandle.current().info().command().orElseThrow();
 
     private Built() {}

@@ -10,6 +10,8 @@ import java.nio.file.Path;
 import java.util.HashMap;
 import java.util.Map;
 import java.util.regex.Matcher;
+import java.util.regex.Pattern;
+import javax.tools.ToolProvider;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.io.TempDir;
 
@@ -99,6 +101,28 @@ class TerminalSessionTest {
             terminal.await("^demo-ended-42$");
             assertTrue(settings("stty-after-all").contains(" -echo "), settings("stty-after-all"));
         }
+    }
+
+    @Test
+    void theGuidesJLineToolOpensTheEditorFromAKeyAndComesBackToItsPrompt() throws Exception {
+        Matcher tool = Pattern.compile("```java\n(// Notes\\.java.*?)```", Pattern.DOTALL).matcher(Files.readString(Built.GUIDE));
+        assertTrue(tool.find(), "the guide has no Notes.java");
+        Path source = Files.writeString(dir.resolve("Notes.java"), tool.group(1));
+        String classPath = Built.JAR + ":/usr/share/java/jline3.jar";
+        assertEquals(0, ToolProvider.getSystemJavaCompiler().run(null, null, null, "-cp", classPath, "-d", dir.toString(),
+                source.toString()));
+        try (TmuxSession terminal = terminal("EDITOR", "ed")) {
+            terminal.typeLine(Built.JAVA + " --enable-native-access=ALL-UNNAMED " + Built.PINNED + " -cp " + classPath
+                    + ":. Notes; echo tool-ended-$((40+2))");
+            terminal.await("^notes> $");
+            terminal.press("C-e");
+            terminal.await("^notes\\.txt: No such file or directory$");
+            for (String line : new String[] {"a", "from the guide", ".", "w", "q"}) terminal.typeLine(line);
+            terminal.await("^editor exited with 0\nnotes> $");
+            terminal.typeLine("quit");
+            terminal.await("^tool-ended-42$");
+        }
+        assertEquals("from the guide\n", Files.readString(dir.resolve("notes.txt")));
     }
 
     @Test
