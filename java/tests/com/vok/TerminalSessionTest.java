@@ -39,68 +39,53 @@ class TerminalSessionTest {
         return Integer.parseInt(ended.group(1));
     }
 
-    private String script(String body) throws Exception {
-        Path script = dir.resolve("program");
-        Files.writeString(script, "#!/bin/sh\n" + body + "\n");
-        script.toFile().setExecutable(true);
-        return script.toString();
+    /**
+     * Runs {@code HandBack} on a script of {@code body}, as the shell's job {@code job}, through
+     * {@code steps}: "&gt;text" types a line, any other step is a pattern the screen must show.
+     * Returns {@code stty -a} as the shell found the terminal afterwards.
+     */
+    private String handBack(String body, String job, String... steps) throws Exception {
+        Path program = Files.writeString(dir.resolve("program"), "#!/bin/sh\n" + body + "\n");
+        program.toFile().setExecutable(true);
+        try (TmuxSession terminal = terminal()) {
+            terminal.typeLine("stty -g > stty-before; " + Built.JAVA + " " + Built.PINNED + " -cp " + Built.JAR + ":"
+                    + Built.TEST_CLASSES + " com.vok.HandBack " + program + job
+                    + "; stty -a > stty-after-all; stty -g > stty-after; stty sane; echo demo-ended-$((40+2))");
+            for (String step : steps) {
+                if (step.startsWith(">")) terminal.typeLine(step.substring(1));
+                else terminal.await(step);
+            }
+            terminal.await("^demo-ended-42$");
+        }
+        return Files.readString(dir.resolve("stty-after-all"));
     }
 
-    /** Runs {@code HandBack} on {@code program} as the shell's job {@code job}, between two readings of the settings. */
-    private void startHandBack(TmuxSession terminal, String program, String job) throws Exception {
-        terminal.typeLine("stty -g > stty-before; " + Built.JAVA + " " + Built.PINNED + " -cp " + Built.JAR + ":"
-                + Built.TEST_CLASSES + " com.vok.HandBack " + program + job
-                + "; stty -a > stty-after-all; stty -g > stty-after; stty sane; echo demo-ended-$((40+2))");
-    }
-
-    private String settings(String name) throws Exception {
-        return Files.readString(dir.resolve(name));
+    private void assertModesAsBefore() throws Exception {
+        assertEquals(Files.readString(dir.resolve("stty-before")), Files.readString(dir.resolve("stty-after")));
     }
 
     @Test
     void modesComeBackAfterAProgramKilledInRawModeAndStayAsSetAfterOneThatExits() throws Exception {
-        try (TmuxSession terminal = terminal()) {
-            startHandBack(terminal, script("stty raw -echo; kill -KILL $$"), "");
-            terminal.await("^in the foreground$");
-            terminal.typeLine("typed after");
-            terminal.await("^typed after\nread typed after$");  // echoed, then read as a line
-            terminal.await("^demo-ended-42$");
-            assertEquals(settings("stty-before"), settings("stty-after"));
-        }
-        try (TmuxSession terminal = terminal()) {
-            startHandBack(terminal, script("stty -echo"), "");
-            terminal.await("^in the foreground$");
-            terminal.typeLine("typed after");
-            terminal.await("^read typed after$");
-            terminal.await("^demo-ended-42$");
-            assertTrue(settings("stty-after-all").contains(" -echo "), settings("stty-after-all"));
-        }
+        // Echoed, then read as a line.
+        handBack("stty raw -echo; kill -KILL $$", "", "^in the foreground$", ">typed after", "^typed after\nread typed after$");
+        assertModesAsBefore();
+        String after = handBack("stty -echo", "", "^in the foreground$", ">typed after", "^read typed after$");
+        assertTrue(after.contains(" -echo "), after);
     }
 
     @Test
     void aJobControlShellKilledGivesTheForegroundBackToTheVm() throws Exception {
-        try (TmuxSession terminal = terminal()) {
-            startHandBack(terminal, script("PS1='inner-bash> ' exec bash --norc -i"), "");
-            terminal.await("^inner-bash> $");
-            terminal.typeLine("kill -KILL $$");
-            terminal.await("^in the foreground$");
-            terminal.typeLine("typed after");
-            terminal.await("^read typed after$");
-            terminal.await("^demo-ended-42$");
-            assertEquals(settings("stty-before"), settings("stty-after"));
-        }
+        handBack("PS1='inner-bash> ' exec bash --norc -i", "", "^inner-bash> $", ">kill -KILL $$", "^in the foreground$",
+                ">typed after", "^read typed after$");
+        assertModesAsBefore();
     }
 
     @Test
     void aVmInTheBackgroundNeverTouchesTheTerminal() throws Exception {
-        try (TmuxSession terminal = terminal()) {
-            // The program may change the modes from the background only with SIGTTOU ignored.
-            startHandBack(terminal, script("trap '' TTOU; stty -echo <&1; kill -KILL $$"), " < /dev/null & wait");
-            terminal.await("^in the background$");
-            terminal.await("^read null$");
-            terminal.await("^demo-ended-42$");
-            assertTrue(settings("stty-after-all").contains(" -echo "), settings("stty-after-all"));
-        }
+        // The program may change the modes from the background only with SIGTTOU ignored.
+        String after = handBack("trap '' TTOU; stty -echo <&1; kill -KILL $$", " < /dev/null & wait",
+                "^in the background$", "^read null$");
+        assertTrue(after.contains(" -echo "), after);
     }
 
     @Test
