@@ -37,17 +37,15 @@ public final class GuardedInterrupts {
             slow.join();
         } else {
             // The application installs its own SIGINT handler while a call runs: it stays.
+            Thread call = new Thread(() -> count(Terminal.edit("sleep", "0.3")));
+            call.start();
+            Thread.sleep(150);
             AtomicInteger handled = new AtomicInteger();
-            Thread installer = new Thread(() -> {
-                sleepMillis(150);
-                Signal.handle(INTERRUPT, signal -> {
-                    System.out.println("the application's SIGINT handler ran");
-                    if (handled.incrementAndGet() == 2) System.exit(3);
-                });
+            Signal.handle(INTERRUPT, signal -> {
+                System.out.println("the application's SIGINT handler ran");
+                if (handled.incrementAndGet() == 2) System.exit(3);
             });
-            installer.start();
-            count(Terminal.edit("sleep", "0.3"));
-            installer.join();
+            call.join();
         }
         System.out.println("calls " + calls + ", failed " + failed);
         Thread.sleep(50);
@@ -73,13 +71,5 @@ public final class GuardedInterrupts {
     private static void count(int pid) {
         calls.incrementAndGet();
         if (pid <= 0) failed.incrementAndGet();
-    }
-
-    private static void sleepMillis(long millis) {
-        try {
-            Thread.sleep(millis);
-        } catch (InterruptedException e) {
-            throw new IllegalStateException(e);
-        }
     }
 }
