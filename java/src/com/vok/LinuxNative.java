@@ -71,7 +71,7 @@ package com.vok;
  *   <li>the file named by the system property {@value LibraryLoader#PATH_PROPERTY}, when it is set
  *       (and then from nowhere else);
  *   <li>{@code libvokrane.so} in a directory of {@code java.library.path}
- *       ({@code System.loadLibrary("vokrane")});
+ *       (the first directory that holds one, as {@code System.loadLibrary("vokrane")} finds it);
  *   <li>the copy packed in this jar for the VM's platform, {@value LibraryLoader#RESOURCES} with
  *       {@code PLATFORM} one of {@value LibraryLoader#PLATFORMS}, extracted into a new
  *       directory that only its owner may enter, checked against the size and CRC-32 recorded when
