@@ -167,6 +167,7 @@ class LoaderTest {
     @Test
     void withNothingToLoadTheErrorNamesEveryPlaceTriedAndEveryCallCarriesIt() throws Exception {
         Built.Run run = loadReport(Built.JAR_WITHOUT_LIBRARY, NOWHERE);
+        assertNotEquals(0, run.exitCode());
         assertEquals("unavailable; again: the same\nfirst call: UnsatisfiedLinkError, the loader's error\n"
                 + "next call: NoClassDefFoundError, the loader's error\n", run.out());
         for (String place : List.of("java.lang.UnsatisfiedLinkError: could not load libvokrane.so (os.name=Linux, os.arch=amd64); tried:",
