@@ -3,7 +3,9 @@
 // Each call borrows the strings' modified UTF-8 bytes from the VM, starts the program with the
 // library's own launcher, gives every string back before blocking (whether or not the VM handed out
 // a copy), and then waits for that one child only, so the Java program's other children keep their
-// exit statuses. Once it has ended, the call takes the VM's terminal back from it (terminal.cpp).
+// exit statuses. A stop of a program in a process group of its own is passed on to the VM, as a
+// shell's job stops; once the program has ended, the call takes back what it took of the VM's
+// terminal (terminal.cpp).
 //
 // The program starts with no signal blocked. A Java thread's mask is the VM's (it blocks SIGQUIT
 // for its own use), not a choice of the Java caller, who has no way to make one; the child sets the
@@ -19,12 +21,15 @@
 namespace {
 
 // Waits until the child `pid` has ended and collects it into `status`; a signal arriving meanwhile
-// does not end the wait. Returns `pid`, or -1 when the wait fails.
-pid_t waitForChild(pid_t pid, int *status) {
+// does not end the wait, and a stop is passed on. Returns `pid`, or -1 when the wait fails.
+pid_t waitForChild(const vokrane::TerminalCall &terminal, pid_t pid, int *status) {
     pid_t result;
-    do {
-        result = waitpid(pid, status, 0);
-    } while (result == -1 && errno == EINTR);
+    for (;;) {
+        result = waitpid(pid, status, WUNTRACED);
+        if (result == -1 && errno == EINTR) continue;
+        if (result != pid || !WIFSTOPPED(*status)) break;
+        vokrane::passStopOn(terminal, pid, WSTOPSIG(*status));
+    }
     // No such child, for a child just made, means it has ended and was collected already: by the
     // kernel when SIGCHLD is ignored (the wait then lasts until the child ends), or by another
     // thread's wait for any child. How it ended is not known, so it counts as an exit.
@@ -56,13 +61,13 @@ jint run(JNIEnv *env, const jstring (&strings)[count]) {
             return -1;
         }
     }
-    vokrane::HandedTerminal terminal = vokrane::handTerminalOver();
+    vokrane::TerminalCall terminal = vokrane::beginTerminalCall();
     pid_t pid = vokrane::launch(argv[0], argv, vokrane::ChildSignalMask::Empty);
     releaseChars(env, strings, argv, count);
-    if (pid == -1) return -1;
-    int status;
-    if (waitForChild(pid, &status) == -1) return -1;  // the program may still be running
-    vokrane::takeTerminalBack(terminal, status);
+    int status = 0;
+    // After a failed wait the program may still be running: nothing is taken back from it.
+    if (pid != -1 && waitForChild(terminal, pid, &status) == -1) pid = -1;
+    vokrane::endTerminalCall(terminal, pid, status);
     return pid;
 }
 

@@ -36,9 +36,11 @@ extern "C" {
  * is a full pipe, it waits for the reader; when it is full and non-blocking, the message is lost.
  *
  * spawn leaves the terminal to the caller: a program that dies by a signal can leave its modes
- * changed (raw, no echo), and a job-control shell can leave the foreground to its own process
- * group. A caller on a terminal saves the modes before and puts them back, and takes the foreground
- * back, as a shell does (the Java entry points do so after their wait).
+ * changed (raw, no echo), a job-control shell can leave the foreground to its own process group,
+ * and a program in a group of its own that stops itself waits for somebody to continue it. A caller
+ * on a terminal does what a shell does (the Java entry points do so around their wait, and keep the
+ * library's only state for it: a count of their calls in flight, so that only the last to end takes
+ * anything back).
  *
  * The caller's obligations:
  * - `program` and every entry of `argv` are NUL-terminated; `argv` ends with a null pointer; all of

@@ -25,13 +25,23 @@ package com.vok;
  *   <li>Strings reach the program as the VM's modified UTF-8: a character outside the Basic
  *       Multilingual Plane arrives as six bytes (two encoded surrogates), and the NUL character
  *       as the bytes C0 80.
- *   <li>Once the program has ended, the call takes the terminal back as a job-control shell does.
- *       The VM's terminal is the first of its standard input, output and error that is a terminal.
- *       When the VM's process group is its foreground as the call starts, the call notes the
- *       terminal's modes; afterwards it gives the foreground back to the VM if the program took it
- *       (an interactive shell does), and puts the noted modes back if the program was killed by a
- *       signal (an editor killed in raw mode). A program that exits keeps the modes it set, as
- *       {@code stty} must. A VM in the background, or without a terminal, never touches it.
+ *   <li>Once the program has ended, the call takes back what the program took of the terminal,
+ *       as a job-control shell does. The VM's terminal is the first of its standard input, output
+ *       and error that is a terminal. When the VM's process group is its foreground as the call
+ *       starts, the call notes the terminal's modes; afterwards it gives the foreground back to the
+ *       VM from the program's own process group (an interactive shell takes one) or from a group
+ *       with no process left, never from a live group of another (the user's shell, when the user
+ *       stopped the VM and put it in the background), and puts the noted modes back if the program
+ *       was killed by a signal (an editor killed in raw mode) and the VM has the foreground. A
+ *       program that exits keeps the modes it set, as {@code stty} must. A VM in the background, or
+ *       without a terminal, never touches it.
+ *   <li>A program in a process group of its own that stops (an interactive shell's
+ *       {@code suspend}) stops the VM with it, as a shell's job: the VM takes the terminal back and
+ *       stops its own process group with the same signal; once the VM is continued, it hands the
+ *       terminal to the program again and continues it.
+ *   <li>While the programs of several calls overlap, none of them takes anything back: only the last
+ *       to end does, and it puts modes back only if no other call's program was running when it
+ *       noted them. This count of the calls in flight is the only state the library keeps.
  *   <li>Each call waits for its own program only, so calls from several threads may overlap, and
  *       the VM's other children keep their exit statuses; programs running at once share the one
  *       terminal.

@@ -3,6 +3,7 @@
 package com.vok;
 
 import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertFalse;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import java.nio.file.Files;
@@ -31,33 +32,45 @@ class TerminalSessionTest {
                 + Built.JAR + " " + args + "; stty -g > stty-after; echo demo-ended-$((40+2))");
     }
 
-    /** Waits for the demo to end and returns the process ID it reported for {@code program}. */
-    private int awaitDemoEnd(TmuxSession terminal, String program) throws Exception {
-        Matcher ended = terminal.await("vokrane: " + program + " ended \\(process ([0-9]+)\\)$");
+    /** Waits for the demo to end with {@code last} as its last line, and returns that line's match. */
+    private Matcher awaitDemoEnd(TmuxSession terminal, String last) throws Exception {
+        Matcher ended = terminal.await(last);
         terminal.await("^demo-ended-42$");
         assertEquals(Files.readString(dir.resolve("stty-before")), Files.readString(dir.resolve("stty-after")));
-        return Integer.parseInt(ended.group(1));
+        return ended;
     }
 
     /**
-     * Runs {@code HandBack} on a script of {@code body}, as the shell's job {@code job}, through
-     * {@code steps}: "&gt;text" types a line, any other step is a pattern the screen must show.
-     * Returns {@code stty -a} as the shell found the terminal afterwards.
+     * Runs {@code HandBack} on scripts of {@code bodies} (a second one runs at once from another
+     * thread), as the shell's job {@code job} ({@code %s} stands for the command), through
+     * {@code steps}: "&gt;text" types a line, "^Z" presses Ctrl-Z, any other step is a pattern the
+     * screen must show. Returns {@code stty -a} as the shell found the terminal afterwards.
      */
-    private String handBack(String body, String job, String... steps) throws Exception {
-        Path program = Files.writeString(dir.resolve("program"), "#!/bin/sh\n" + body + "\n");
-        program.toFile().setExecutable(true);
+    private String handBack(String[] bodies, String job, String... steps) throws Exception {
+        StringBuilder command = new StringBuilder(Built.JAVA + " " + Built.PINNED + " -cp " + Built.JAR + ":"
+                + Built.TEST_CLASSES + " com.vok.HandBack");
+        for (int i = 0; i < bodies.length; i++) {
+            Path program = Files.writeString(dir.resolve("program" + i), "#!/bin/sh\n" + bodies[i] + "\n");
+            program.toFile().setExecutable(true);
+            command.append(" ").append(program);
+        }
         try (TmuxSession terminal = terminal()) {
-            terminal.typeLine("stty -g > stty-before; " + Built.JAVA + " " + Built.PINNED + " -cp " + Built.JAR + ":"
-                    + Built.TEST_CLASSES + " com.vok.HandBack " + program + job
-                    + "; stty -a > stty-after-all; stty -g > stty-after; stty sane; echo demo-ended-$((40+2))");
+            // In a subshell, so that a stopped VM stops the whole list and fg goes on with it.
+            terminal.typeLine("(stty -g > stty-before; " + String.format(job, command)
+                    + "; stty -a > stty-after-all; stty -g > stty-after; stty sane; echo demo-ended-$((40+2)))");
             for (String step : steps) {
-                if (step.startsWith(">")) terminal.typeLine(step.substring(1));
+                if (step.equals("^Z")) terminal.press("C-z");
+                else if (step.startsWith(">")) terminal.typeLine(step.substring(1));
                 else terminal.await(step);
             }
             terminal.await("^demo-ended-42$");
+            assertFalse(terminal.screen().contains("SIGTTOU stays blocked"), terminal.screen());
         }
         return Files.readString(dir.resolve("stty-after-all"));
+    }
+
+    private String handBack(String body, String job, String... steps) throws Exception {
+        return handBack(new String[] {body}, "%s" + job, steps);
     }
 
     private void assertModesAsBefore() throws Exception {
@@ -71,6 +84,42 @@ class TerminalSessionTest {
         assertModesAsBefore();
         String after = handBack("stty -echo", "", "^in the foreground$", ">typed after", "^read typed after$");
         assertTrue(after.contains(" -echo "), after);
+        // With standard input redirected, the terminal is found on standard output.
+        handBack("stty raw -echo <&1; kill -KILL $$", " < /dev/null", "^read null$");
+        assertModesAsBefore();
+        // With SIGCHLD ignored, the kernel collects the program: how it ended is unknown, so the modes stay.
+        after = handBack(new String[] {"stty -echo"}, "python3 -c 'import os, signal, sys; signal.signal(signal.SIGCHLD,"
+                + " signal.SIG_IGN); os.execvp(sys.argv[1], sys.argv[1:])' %s", "^in the foreground$", ">typed after",
+                "^read typed after$");
+        assertTrue(after.contains(" -echo "), after);
+    }
+
+    @Test
+    void aCallStoppedAndPutInTheBackgroundLeavesTheTerminalToTheUsersShell() throws Exception {
+        // The program dies by a signal in the background, with modes of its own: they stay too.
+        String after = handBack(new String[] {"sleep 2; trap '' TTOU; stty -echo; kill -KILL $$"}, "%s", "^calling$", "^Z",
+                "Stopped", ">bg", "^in the background$", ">echo shell-alive-$((1+1))", "^shell-alive-2$", ">fg",
+                ">typed after", "^read typed after$");
+        assertTrue(after.contains(" -echo "), after);
+    }
+
+    @Test
+    void overlappingCallsLeaveTheTerminalToTheProgramStillRunning() throws Exception {
+        handBack(new String[] {"stty raw -echo; sleep 2; stty -a > modes-meanwhile; stty sane", "sleep 1; kill -KILL $$"},
+                "%s", "second ended true", "ended true", ">typed after", "^read typed after$");
+        String meanwhile = Files.readString(dir.resolve("modes-meanwhile"));
+        assertTrue(meanwhile.contains(" -echo "), meanwhile);
+        handBack(new String[] {"PS1='inner-bash> ' exec bash --norc -i", "sleep 1"}, "%s", "^inner-bash> $",
+                "second ended true", ">echo $((6*7))-inner", "^42-inner$", ">exit", "^in the foreground$", ">typed after",
+                "^read typed after$");
+        assertModesAsBefore();
+    }
+
+    @Test
+    void aProgramThatStopsItselfStopsTheVmAndFgResumesBoth() throws Exception {
+        handBack("PS1='inner-bash> ' exec bash --norc -i", "", "^inner-bash> $", ">suspend", "Stopped", ">fg",
+                ">echo $((6*7))-resumed", "^42-resumed$", ">exit", "^in the foreground$", ">typed after", "^read typed after$");
+        assertModesAsBefore();
     }
 
     @Test
@@ -83,8 +132,8 @@ class TerminalSessionTest {
     @Test
     void aVmInTheBackgroundNeverTouchesTheTerminal() throws Exception {
         // The program may change the modes from the background only with SIGTTOU ignored.
-        String after = handBack("trap '' TTOU; stty -echo <&1; kill -KILL $$", " < /dev/null & wait",
-                "^in the background$", "^read null$");
+        String after = handBack(new String[] {"trap '' TTOU; stty -echo <&1; kill -KILL $$"}, "python3 -c 'import os, sys;"
+                + " os.setpgid(0, 0); os.execvp(sys.argv[1], sys.argv[1:])' %s < /dev/null", "^in the background$", "^read null$");
         assertTrue(after.contains(" -echo "), after);
     }
 
@@ -115,7 +164,7 @@ class TerminalSessionTest {
         try (TmuxSession terminal = terminal()) {
             startDemo(terminal, "");
             terminal.typeLine("tty > shell-tty; echo $$ > shell-pid; exit");
-            int pid = awaitDemoEnd(terminal, "/bin/sh");
+            int pid = Integer.parseInt(awaitDemoEnd(terminal, "vokrane: /bin/sh ended \\(process ([0-9]+)\\)$").group(1));
             assertEquals(Files.readString(dir.resolve("shell-pid")).strip(), String.valueOf(pid));
             assertEquals(terminal.paneTty(), Files.readString(dir.resolve("shell-tty")).strip());
         }
@@ -123,13 +172,14 @@ class TerminalSessionTest {
 
     @Test
     void edEditsAFileByKeystrokesAndCtrlCReachesEdNotTheVm() throws Exception {
-        try (TmuxSession terminal = terminal("EDITOR", "ed")) {
+        // With an argument, through sh, which must end as ed ends: Ctrl-C is ed's to handle.
+        try (TmuxSession terminal = terminal("EDITOR", "ed -G")) {
             startDemo(terminal, "edit notes.txt");
             terminal.await("^notes\\.txt: No such file or directory$");
             terminal.press("C-c");
             terminal.await("^\\?$");
             for (String line : new String[] {"a", "hello from ed", ".", "w", "q"}) terminal.typeLine(line);
-            awaitDemoEnd(terminal, "ed");
+            awaitDemoEnd(terminal, "^vokrane: the editor exited with status 0$");
             assertEquals("hello from ed\n", Files.readString(dir.resolve("notes.txt")));
         }
     }
@@ -142,7 +192,7 @@ class TerminalSessionTest {
             terminal.type("ihello from vim");
             terminal.press("Escape");
             terminal.typeLine(":wq");
-            awaitDemoEnd(terminal, "vim");
+            awaitDemoEnd(terminal, "^vokrane: the editor exited with status 0$");
             assertEquals("hello from vim\n", Files.readString(dir.resolve("notes.txt")));
         }
     }

@@ -21,6 +21,8 @@ final class TmuxSession implements AutoCloseable {
         environment.forEach((name, value) -> command.addAll(List.of("-e", name + "=" + value)));
         command.add("sh");
         tmux(command.toArray(String[]::new));
+        // Typed before the prompt, a command's echo would share the prompt's line.
+        await("^[#$] $");
     }
 
     /** Types {@code text} as it stands. */
@@ -49,12 +51,17 @@ final class TmuxSession implements AutoCloseable {
         Instant deadline = Instant.now().plus(Duration.ofSeconds(30));
         String screen = "";
         while (Instant.now().isBefore(deadline)) {
-            screen = tmux("capture-pane", "-p", "-J", "-S", "-100");
+            screen = screen();
             Matcher match = wanted.matcher(screen);
             if (match.find()) return match;
             Thread.sleep(50);
         }
         throw new AssertionError("the screen never showed /" + pattern + "/:\n" + screen);
+    }
+
+    /** The screen and what scrolled off it, lately. */
+    String screen() throws IOException, InterruptedException {
+        return tmux("capture-pane", "-p", "-J", "-S", "-100");
     }
 
     private String tmux(String... args) throws IOException, InterruptedException {
