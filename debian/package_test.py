@@ -79,8 +79,8 @@ class DebianPackages(unittest.TestCase):
             library = os.path.join(root, JNI_DIR, "libvokrane.so")
 
             demo = subprocess.run(["java", "-Dcom.vok.library.path=" + library, "-jar",
-                                   os.path.join(root, "usr/share/java/vokrane.jar"), "edit", "notes.txt"],
-                                  capture_output=True, text=True, env=dict(os.environ, VISUAL="true"))
+                                   os.path.join(root, "usr/share/java/vokrane.jar")],
+                                  capture_output=True, text=True, env=dict(os.environ, SHELL="true"))
             self.assertEqual(demo.stderr, "")
             self.assertRegex(demo.stdout, r"^vokrane: true ended \(process [1-9][0-9]*\)\n$")
 

@@ -48,14 +48,18 @@ class JavaArtifact(unittest.TestCase):
         libraries = {"linux-x86_64": os.path.join(BUILD_DIR, "libvokrane.so"),
                      "linux-aarch64": os.path.join(BUILD_DIR, "library-aarch64/libvokrane.so")}
         with tempfile.TemporaryDirectory() as scratch:
-            packed = subprocess.run(
-                ["cmake", "-DCLASSES=" + os.path.join(BUILD_DIR, "java/vokrane-classes.jar"),
-                 "-DJAR=" + os.path.join(scratch, "out.jar"), "-DJAR_TOOL=jar", "-DSTAGE=" + os.path.join(scratch, "stage"),
-                 f"-DLIBRARIES=linux-x86_64={libraries['linux-aarch64']};linux-aarch64={libraries['linux-x86_64']}",
-                 "-P", os.path.join(SOURCE_DIR, "java/pack.cmake")], capture_output=True, text=True)
-            self.assertNotEqual(packed.returncode, 0)
-            self.assertIn("is not a shared object for linux-x86_64", " ".join(packed.stderr.split()))
-            self.assertFalse(os.path.exists(os.path.join(scratch, "out.jar")))
+            cut = os.path.join(scratch, "cut.so")
+            with open(libraries["linux-x86_64"], "rb") as whole, open(cut, "wb") as part:
+                part.write(whole.read(os.path.getsize(libraries["linux-x86_64"]) - 1))
+            swapped = f"linux-x86_64={libraries['linux-aarch64']};linux-aarch64={libraries['linux-x86_64']}"
+            for packing, why in ((swapped, "is not a shared object for linux-x86_64"), (f"linux-x86_64={cut}", "is cut short")):
+                packed = subprocess.run(
+                    ["cmake", "-DCLASSES=" + os.path.join(BUILD_DIR, "java/vokrane-classes.jar"),
+                     "-DJAR=" + os.path.join(scratch, "out.jar"), "-DJAR_TOOL=jar", "-DSTAGE=" + os.path.join(scratch, "stage"),
+                     "-DLIBRARIES=" + packing, "-P", os.path.join(SOURCE_DIR, "java/pack.cmake")], capture_output=True, text=True)
+                self.assertNotEqual(packed.returncode, 0)
+                self.assertIn(why, " ".join(packed.stderr.split()))
+                self.assertFalse(os.path.exists(os.path.join(scratch, "out.jar")))
 
     def test_sources_keep_to_the_java_11_api(self):
         # The build compiles with -source/-target; --release 11 also checks every API used exists in

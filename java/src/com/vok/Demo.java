@@ -1,11 +1,13 @@
 // The demo behind `java -jar vokrane.jar`: hand the terminal to the user's shell or editor and back.
 package com.vok;
 
+import java.io.IOException;
+
 /** {@code java -jar vokrane.jar} runs the user's shell; {@code java -jar vokrane.jar edit FILE} the editor. */
 public final class Demo {
     private Demo() {}
 
-    public static void main(String[] args) {
+    public static void main(String[] args) throws IOException {
         String program;
         int pid;
         try {
@@ -13,8 +15,11 @@ public final class Demo {
                 program = Terminal.userShell();
                 pid = Terminal.shell(program);
             } else if (args.length == 2 && args[0].equals("edit")) {
-                program = Terminal.userEditor();
-                pid = Terminal.edit(program, args[1]);
+                // The user's editor as a tool opens it: any command, as git runs it.
+                int status = Terminal.openEditor(args[1]);
+                System.out.println("vokrane: the editor exited with status " + status);
+                System.exit(status == 0 ? 0 : 1);
+                return;
             } else {
                 System.err.println("usage: java -jar vokrane.jar [edit FILE]");
                 System.exit(2);

@@ -2,6 +2,7 @@
 package com.vok;
 
 import java.io.IOException;
+import java.nio.charset.Charset;
 import java.util.Map;
 import java.util.Objects;
 
@@ -37,6 +38,9 @@ import java.util.Objects;
  * lifts. Note that {@code Signal.handle} then returns the guard's handler, which does nothing, not
  * the VM's: never install that one again once the call has returned, as "the previous handler",
  * or Ctrl-C will do nothing for good. To keep the VM's handler, install yours before the call.
+ * Handlers installed through the VM ({@code Signal.handle}, or the VM's own) come back as they
+ * were; a native SIGURG handler installed with {@code sigaction} comes back with the VM's flags,
+ * not its own ({@code SA_ONSTACK}, as the Go runtime sets it, is lost), which the guard cannot see.
  *
  * <p>Calls may come from several threads, overlapping or not: the guard stays until the last of
  * them has ended. They still share the one terminal. Ctrl-\ (SIGQUIT) cannot be guarded: it reaches
@@ -92,7 +96,8 @@ public final class Terminal {
      * after checking that the editor can be run.
      *
      * @param editor the editor's name, looked up on PATH when it has no slash
-     * @param file the file to edit, passed unchanged
+     * @param file the file to edit, passed unchanged but for {@code ./} before a relative name that
+     *     begins with {@code -} or {@code +}
      * @return the editor's process ID, or -1 when it could not be started or waited for
      * @throws IllegalArgumentException as {@link #shell} does, for the editor, or for a file name
      *     that holds U+0000 or a character outside the Basic Multilingual Plane
@@ -102,7 +107,7 @@ public final class Terminal {
         checkRunnable(editor);
         boolean guarded = SigintGuard.enter();
         try {
-            return LinuxNative.edit(editor, file);
+            return LinuxNative.edit(editor, UserEditor.asFileName(file));
         } finally {
             if (guarded) SigintGuard.leave();
         }
@@ -149,13 +154,18 @@ public final class Terminal {
      * editor is {@code $VISUAL} unless {@code TERM} is unset or {@code dumb}, then {@code $EDITOR},
      * then {@code vi}. A value that holds blanks or other shell syntax, such as {@code code --wait},
      * runs as {@code sh -c '<value> "$@"' <value> <file>}; any other is the program's name. The file
-     * name reaches the editor as one argument whatever it holds. It runs as {@link #run} runs a
-     * program on this terminal.
+     * name reaches the editor as one argument whatever it holds; a relative name that begins with
+     * {@code -} or {@code +} is passed as {@code ./name}, so that no editor reads it as an option or a
+     * command. The shell ends as the editor ends: it catches Ctrl-C with a trap that does nothing,
+     * so an editor that handles Ctrl-C and exits 0 gives 0. The editor {@code :} succeeds at once
+     * without touching the file, as in git. It runs as {@link #run} runs a program on this terminal.
      *
      * @param file the file to edit
      * @return the editor's exit status, as {@link #run} gives it: not 0 when the editor failed
      * @throws IllegalStateException before anything starts, when the editor's program cannot be
      *     found, naming the variable and its value
+     * @throws IllegalArgumentException before anything starts, when the file's name cannot be
+     *     written in the VM's encoding of file names ({@code sun.jnu.encoding})
      * @throws IOException when the editor cannot be started all the same
      */
     public static int openEditor(String file) throws IOException {
@@ -163,9 +173,20 @@ public final class Terminal {
     }
 
     static int openEditor(Map<String, String> environment, String file) throws IOException {
+        checkEncodable(Objects.requireNonNull(file, "file"));
         UserEditor editor = UserEditor.of(environment);
         editor.check(environment.get("PATH"));
+        if (editor.isNoOp()) return 0;
         return run(new ProcessBuilder(editor.command(file)).inheritIO());
+    }
+
+    // ProcessBuilder encodes arguments in sun.jnu.encoding, writing '?' for what it cannot carry:
+    // under LANG=C, "naïve.txt" would open another file.
+    private static void checkEncodable(String file) {
+        String encoding = System.getProperty("sun.jnu.encoding");
+        if (!Charset.forName(encoding).newEncoder().canEncode(file)) {
+            throw new IllegalArgumentException("\"" + file + "\" cannot be passed to a program in this VM's encoding, " + encoding);
+        }
     }
 
     static String userShell(Map<String, String> environment) {

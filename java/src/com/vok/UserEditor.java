@@ -57,8 +57,24 @@ final class UserEditor {
      * holds: the value as a program's name when it is one, else {@code sh -c '<value> "$@"' <value> <file>}.
      */
     List<String> command(String file) {
-        if (!hasShellSyntax(value)) return List.of(value, file);
-        return List.of("sh", "-c", value + " \"$@\"", value, file);
+        String name = asFileName(file);
+        if (!hasShellSyntax(value)) return List.of(value, name);
+        // The shell catches Ctrl-C and Ctrl-\ with a trap that does nothing, so that it ends as the
+        // editor ends (ed handles Ctrl-C and goes on); a caught signal is at its default in the editor.
+        return List.of("sh", "-c", "trap : INT QUIT; " + value + " \"$@\"", value, name);
+    }
+
+    /** git's editor that succeeds without touching the file: {@code :}. */
+    boolean isNoOp() {
+        return value.equals(":");
+    }
+
+    /**
+     * {@code file} as a name no editor reads as an option or a command: a relative name that begins
+     * with {@code -} or {@code +} (vim runs {@code +!cmd}) gets {@code ./} in front.
+     */
+    static String asFileName(String file) {
+        return file.startsWith("-") || file.startsWith("+") ? "./" + file : file;
     }
 
     /**
@@ -66,6 +82,7 @@ final class UserEditor {
      * and its value. A command whose first word is more than a name is left for the shell to judge.
      */
     void check(String path) {
+        if (isNoOp()) return;
         String program = value.strip().split("[ \t\n]+", 2)[0];
         if (hasShellSyntax(program)) return;
         String why = Executables.whyNotRunnable(program, path);

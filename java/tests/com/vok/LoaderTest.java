@@ -57,22 +57,31 @@ class LoaderTest {
 
     @Test
     void thePackedCopyIsExtractedIntoAPrivateDirectoryLoadedAndRemoved() throws Exception {
-        // Under umask 0 the mode given to mkdir is the directory's mode; strace shows what was given.
+        // Under umask 0 the mode given to mkdir and open is the file's mode; strace shows what was given.
         Path trace = Files.createTempFile("vokrane-mkdir", ".trace");
         List<String> command = new ArrayList<>(List.of("sh", "-c",
-                "umask 0 && exec strace -f -qq -e trace=mkdir,mkdirat -o \"$0\" \"$@\"", trace.toString()));
+                "umask 0 && exec strace -f -qq -e trace=mkdir,mkdirat,openat -o \"$0\" \"$@\"", trace.toString()));
         command.addAll(Built.vm(Built.JAR + ":" + Built.TEST_CLASSES, List.of(NOWHERE, "-Djava.io.tmpdir=" + tmp),
                 "com.vok.LoadReport"));
         Built.Run run = Built.run(new ProcessBuilder(command));
-        List<String> made = Files.readAllLines(trace).stream().filter(line -> line.contains(tmp + "/vokrane")).toList();
+        List<String> made = Files.readAllLines(trace).stream()
+                .filter(line -> line.contains(tmp + "/vokrane") && !line.contains("O_RDONLY")).toList();
         Files.delete(trace);
         assertLoadedFrom(PACKED_IN_JAR, Pattern.quote(tmp.toString()) + "/vokrane[^/]*/libvokrane\\.so \\(deleted\\)", run);
-        assertEquals(1, made.size(), made.toString());
+        assertEquals(2, made.size(), made.toString());
         assertTrue(made.get(0).matches(".*mkdir(at)?\\(.*\"" + Pattern.quote(tmp.toString()) + "/vokrane[^\"/]*\", 0700\\) = 0"),
                 made.get(0));
+        // O_EXCL: a new file, never one put in its place, nor through a link.
+        assertTrue(made.get(1).matches(".*openat\\(.*/libvokrane\\.so\", O_WRONLY\\|O_CREAT\\|O_EXCL, 0600\\) = [0-9]+"),
+                made.get(1));
         try (var left = Files.list(tmp)) {
             assertEquals(List.of(), left.toList());
         }
+        // Where others may write without the sticky bit, they could rename the private directory away.
+        Files.setPosixFilePermissions(tmp, java.nio.file.attribute.PosixFilePermissions.fromString("rwxrwxrwx"));
+        run = loadReport(Built.JAR, NOWHERE, "-Djava.io.tmpdir=" + tmp);
+        assertTrue(run.err().contains("java.io.tmpdir=" + tmp + " may be written by other users and is not sticky"), run.err());
+        assertEquals(List.of(), Files.list(tmp).toList());
     }
 
     @Test
@@ -173,7 +182,8 @@ class LoaderTest {
         for (String place : List.of("java.lang.UnsatisfiedLinkError: could not load libvokrane.so (os.name=Linux, os.arch=amd64); tried:",
                 "  com.vok.library.path: not set",
                 "  java.library.path=/nonexistent: no libvokrane.so in any of its directories",
-                "  jar resource /com/vok/native/linux-x86_64/libvokrane.so: java.io.FileNotFoundException: not packed with these classes")) {
+                "  jar resource /com/vok/native/linux-x86_64/libvokrane.so: java.io.FileNotFoundException: " + Built.JAR_WITHOUT_LIBRARY
+                        + " has no com/vok/native/linux-x86_64/libvokrane.so")) {
             assertTrue(run.err().contains(place), run.err());
         }
     }

@@ -57,15 +57,15 @@ class TerminalTest {
 
     @Test
     void theUserEditorIsChosenAndRunAsGitDoes(@TempDir Path dir) throws Exception {
-        String file = "-my \"notes\" $HOME";
+        String file = "-my \"notes\" $HOME";  // an option to most editors, unless it is "./-my ..."
         Object[][] cases = {  // environment, command
-            {Map.of("TERM", "xterm", "VISUAL", "vim", "EDITOR", "ed"), List.of("vim", file)},
-            {Map.of("TERM", "dumb", "VISUAL", "vim", "EDITOR", "ed"), List.of("ed", file)},
-            {Map.of("VISUAL", "vim", "EDITOR", "ed"), List.of("ed", file)},
+            {Map.of("TERM", "xterm", "VISUAL", "vim", "EDITOR", "ed"), List.of("vim", "./" + file)},
+            {Map.of("TERM", "dumb", "VISUAL", "vim", "EDITOR", "ed"), List.of("ed", "./" + file)},
+            {Map.of("VISUAL", "vim", "EDITOR", "ed"), List.of("ed", "./" + file)},
             {Map.of("TERM", "xterm", "VISUAL", "", "EDITOR", "code --wait"),
-                List.of("sh", "-c", "code --wait \"$@\"", "code --wait", file)},
-            {Map.of("TERM", "xterm", "VISUAL", "$HOME/ed"), List.of("sh", "-c", "$HOME/ed \"$@\"", "$HOME/ed", file)},
-            {Map.of("TERM", "dumb", "VISUAL", "vim"), List.of("vi", file)},
+                List.of("sh", "-c", "trap : INT QUIT; code --wait \"$@\"", "code --wait", "./" + file)},
+            {Map.of("TERM", "xterm", "VISUAL", "$HOME/ed"), List.of("sh", "-c", "trap : INT QUIT; $HOME/ed \"$@\"", "$HOME/ed", "./" + file)},
+            {Map.of("TERM", "dumb", "VISUAL", "vim"), List.of("vi", "./" + file)},
         };
         for (Object[] c : cases) assertEquals(c[1], UserEditor.of((Map<String, String>) c[0]).command(file), c[0].toString());
         Object[][] refusals = {  // environment, message
