@@ -67,8 +67,9 @@ final class LibraryLoader {
     // libvokrane.so from the first directory of `libraryPath` that has one, as System.loadLibrary
     // would load it, but knowing which file that was.
     private static String loadFromLibraryPath(String libraryPath) {
-        for (String directory : libraryPath.split(File.pathSeparator)) {
-            File file = new File(directory.isEmpty() ? "." : directory, "libvokrane.so").getAbsoluteFile();
+        for (String directory : libraryPath.split(File.pathSeparator, -1)) {
+            // An empty entry is the working directory, as for loadLibrary.
+            File file = (directory.isEmpty() ? new File("libvokrane.so") : new File(directory, "libvokrane.so")).getAbsoluteFile();
             if (!file.isFile()) continue;
             System.load(file.getPath());
             return file.getPath();

@@ -20,7 +20,12 @@ class LoaderTest {
     @TempDir Path tmp;
 
     private static Built.Run loadReport(Path jar, String... options) throws Exception {
-        return Built.run(new ProcessBuilder(Built.vm(jar + ":" + Built.TEST_CLASSES, List.of(options), "com.vok.LoadReport")));
+        return loadReportIn(Path.of("."), jar, options);
+    }
+
+    private static Built.Run loadReportIn(Path directory, Path jar, String... options) throws Exception {
+        return Built.run(new ProcessBuilder(Built.vm(jar + ":" + Built.TEST_CLASSES, List.of(options), "com.vok.LoadReport"))
+                .directory(directory.toFile()));
     }
 
     /** Checks what the report says of a load from {@code from} that mapped {@code mapped} (patterns both). */
@@ -40,6 +45,9 @@ class LoaderTest {
     void thePropertyNamesTheFileAndWinsOverEverythingElse() throws Exception {
         Built.Run run = loadReport(Built.JAR, "-Dcom.vok.library.path=" + Built.LIBRARY, NOWHERE);
         assertLoadedFrom(Pattern.quote(Built.LIBRARY.toString()), run);
+        // A relative name is the working directory's file, and is reported as a whole path.
+        run = loadReportIn(Built.LIBRARY.getParent(), Built.JAR, "-Dcom.vok.library.path=libvokrane.so", NOWHERE);
+        assertLoadedFrom(Pattern.quote(Built.LIBRARY.toString()), run);
     }
 
     @Test
@@ -52,6 +60,9 @@ class LoaderTest {
     @Test
     void javaLibraryPathComesBeforeThePackedCopy() throws Exception {
         Built.Run run = loadReport(Built.JAR, "-Djava.library.path=" + Built.LIBRARY.getParent());
+        assertLoadedFrom(Pattern.quote(Built.LIBRARY.toString()), run);
+        // An empty entry is the working directory, as for loadLibrary.
+        run = loadReportIn(Built.LIBRARY.getParent(), Built.JAR, "-Djava.library.path=/nonexistent:");
         assertLoadedFrom(Pattern.quote(Built.LIBRARY.toString()), run);
     }
 
@@ -107,24 +118,29 @@ class LoaderTest {
 
     @Test
     void aDamagedPackedCopyIsRefusedWithNothingLeftAndARelativeTemporaryDirectoryWorks() throws Exception {
-        Path damaged = tmp.resolve("damaged.jar");
-        try (var jar = new java.util.jar.JarFile(Built.JAR.toFile());
-                var out = new java.util.jar.JarOutputStream(Files.newOutputStream(damaged))) {
-            for (var entry : java.util.Collections.list(jar.entries())) {
-                byte[] bytes = jar.getInputStream(entry).readAllBytes();
-                if (entry.getName().equals("com/vok/native/linux-x86_64/libvokrane.so")) {
-                    bytes = java.util.Arrays.copyOf(bytes, bytes.length / 2);
+        // Cut short, and one byte changed, which only the CRC-32 tells.
+        Path cut = tmp.resolve("cut.jar");
+        Path flipped = tmp.resolve("flipped.jar");
+        for (Path damaged : List.of(cut, flipped)) {
+            try (var jar = new java.util.jar.JarFile(Built.JAR.toFile());
+                    var out = new java.util.jar.JarOutputStream(Files.newOutputStream(damaged))) {
+                for (var entry : java.util.Collections.list(jar.entries())) {
+                    byte[] bytes = jar.getInputStream(entry).readAllBytes();
+                    if (entry.getName().equals("com/vok/native/linux-x86_64/libvokrane.so")) {
+                        if (damaged == cut) bytes = java.util.Arrays.copyOf(bytes, bytes.length / 2);
+                        else bytes[bytes.length / 2] ^= 1;
+                    }
+                    out.putNextEntry(new java.util.zip.ZipEntry(entry.getName()));
+                    out.write(bytes);
                 }
-                out.putNextEntry(new java.util.zip.ZipEntry(entry.getName()));
-                out.write(bytes);
             }
         }
         Path relative = Files.createDirectory(tmp.resolve("relative"));
-        for (Path jar : List.of(damaged, Built.JAR)) {
+        for (Path jar : List.of(cut, flipped, Built.JAR)) {
             ProcessBuilder vm = new ProcessBuilder(Built.vm(jar + ":" + Built.TEST_CLASSES,
                     List.of(NOWHERE, "-Djava.io.tmpdir=relative"), "com.vok.LoadReport")).directory(tmp.toFile());
             Built.Run run = Built.run(vm);
-            if (jar == damaged) {
+            if (jar != Built.JAR) {
                 assertEquals(1, run.exitCode(), run.err());
                 assertTrue(run.err().matches("(?s).*  jar resource /com/vok/native/linux-x86_64/libvokrane.so: java.lang."
                         + "UnsatisfiedLinkError: the packed copy is damaged: its size and CRC-32 are [0-9]+ [0-9a-f]{8},"
@@ -141,6 +157,7 @@ class LoaderTest {
     @Test
     void thePackedCopyIsPickedByOsArchAndAnotherPlatformIsNamedInTheError() throws Exception {
         // Told it runs on aarch64, the VM picks that platform's copy, which an x86-64 VM cannot load.
+        assertLoadedFrom(PACKED_IN_JAR, ".*\\(deleted\\)", loadReport(Built.JAR, NOWHERE, "-Dos.arch=x86_64"));
         Built.Run run = loadReport(Built.JAR, NOWHERE, "-Dos.arch=aarch64");
         assertTrue(run.err().contains("  jar resource /com/vok/native/linux-aarch64/libvokrane.so: "
                 + "java.lang.UnsatisfiedLinkError: "), run.err());

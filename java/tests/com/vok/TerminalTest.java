@@ -66,6 +66,9 @@ class TerminalTest {
                 List.of("sh", "-c", "trap : INT QUIT; code --wait \"$@\"", "code --wait", "./" + file)},
             {Map.of("TERM", "xterm", "VISUAL", "$HOME/ed"), List.of("sh", "-c", "trap : INT QUIT; $HOME/ed \"$@\"", "$HOME/ed", "./" + file)},
             {Map.of("TERM", "dumb", "VISUAL", "vim"), List.of("vi", "./" + file)},
+            {Map.of("TERM", "xterm", "VISUAL", "~/ed"), List.of("sh", "-c", "trap : INT QUIT; ~/ed \"$@\"", "~/ed", "./" + file)},
+            {Map.of("TERM", "xterm", "VISUAL", "ed=1"), List.of("sh", "-c", "trap : INT QUIT; ed=1 \"$@\"", "ed=1", "./" + file)},
+            {Map.of("TERM", "xterm", "VISUAL", "%ed"), List.of("sh", "-c", "trap : INT QUIT; %ed \"$@\"", "%ed", "./" + file)},
         };
         for (Object[] c : cases) assertEquals(c[1], UserEditor.of((Map<String, String>) c[0]).command(file), c[0].toString());
         Object[][] refusals = {  // environment, message
@@ -73,6 +76,8 @@ class TerminalTest {
                 "VISUAL is \"code --wait\": code is not a program on PATH (" + dir + ")"},
             {Map.of("TERM", "xterm", "PATH", dir.toString()),
                 "neither VISUAL nor EDITOR is set, and the default is vi: vi is not a program on PATH (" + dir + ")"},
+            {Map.of("TERM", "xterm", "VISUAL", " \tvokrane-missing -x", "PATH", dir.toString()),
+                "VISUAL is \" \tvokrane-missing -x\": vokrane-missing is not a program on PATH (" + dir + ")"},
         };
         for (Object[] c : refusals) {
             IllegalStateException refused = assertThrows(IllegalStateException.class,
@@ -80,12 +85,20 @@ class TerminalTest {
             assertEquals(c[1], refused.getMessage());
         }
         assertEquals(1, Terminal.openEditor(Map.of("TERM", "xterm", "VISUAL", "false"), "notes.txt"));
+        // A first word that is more than a name is the shell's to judge.
+        assertEquals(127, Terminal.openEditor(Map.of("TERM", "xterm", "VISUAL", "\"$HOME/vokrane-missing\" -x"), "notes.txt"));
     }
 
     @Test
     void runGivesTheExitStatusAsWaitForDoes() throws Exception {
         Object[][] cases = {{"exit 0", 0}, {"exit 3", 3}, {"kill -KILL $$", 128 + 9}};
         for (Object[] c : cases) assertEquals(c[1], Terminal.run(new ProcessBuilder("sh", "-c", (String) c[0])), (String) c[0]);
+        // Interrupted, it still waits for the program, and keeps the interrupt for the caller.
+        Thread.currentThread().interrupt();
+        long start = System.nanoTime();
+        assertEquals(0, Terminal.run(new ProcessBuilder("sleep", "0.3")));
+        assertTrue(Thread.interrupted());
+        assertTrue(System.nanoTime() - start >= 300_000_000L);
     }
 
     @Test
@@ -96,10 +109,18 @@ class TerminalTest {
                 + System.getenv("PATH") + ")"},
             {(Executable) () -> Terminal.edit(notExecutable.toString(), "f"), "\"" + notExecutable + "\": not an executable file"},
             {(Executable) () -> Terminal.shell(dir + "/missing"), "\"" + dir + "/missing\": no such file"},
+            {(Executable) () -> Terminal.shell(dir.toString()), "\"" + dir + "\": not an executable file"},
         };
         for (Object[] c : cases) {
             assertEquals("cannot run " + c[1], assertThrows(IllegalArgumentException.class, (Executable) c[0]).getMessage());
         }
+    }
+
+    @Test
+    void aProgramWhoseNameTheLibraryCannotCarryIsRefusedThoughItExists(@TempDir Path dir) throws Exception {
+        Path program = Files.copy(Path.of("/bin/true"), dir.resolve("true-\uD83D\uDE00"));
+        IllegalArgumentException refused = assertThrows(IllegalArgumentException.class, () -> Terminal.shell(program.toString()));
+        assertTrue(refused.getMessage().endsWith("holds U+1F600, which the library cannot pass on unchanged"), refused.getMessage());
     }
 
     @Test
