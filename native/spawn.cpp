@@ -19,31 +19,28 @@
 //   - No signal handler of the caller runs in it: the caller blocks every signal around the vfork,
 //     and the child sets each caught signal back to its default before it sets its mask. Exec
 //     would reset them anyway; ignored signals stay ignored, as exec keeps them.
-//   - Only execvp, write and abort come from the C library: execvp searches PATH on the stack,
-//     write goes straight to descriptor 2, and abort ends the child.
+//   - Only execvp and write come from the C library: execvp searches PATH on the stack, and write
+//     goes straight to descriptor 2. Not abort: it signals the thread ID that the C library caches
+//     in the thread's memory, which under musl is the caller's thread, so the caller would die.
 //   - It never returns from launch, whose stack frame is still the caller's.
+#include "kernel.h"
 #include "launch.h"
 #include "vokrane.h"
 
 #include <errno.h>
 #include <signal.h>
-#include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 namespace {
 
-// The kernel's own view of a disposition and of a signal set, as rt_sigaction and rt_sigprocmask
-// take them; the C library's structures are laid out differently and are larger.
-struct KernelSigaction {
-    void (*handler)(int);
-    unsigned long flags;
-    void (*restorer)();
-    unsigned long mask;
-};
-constexpr int kKernelSignals = 64;
-constexpr size_t kKernelSigsetSize = sizeof(unsigned long);
+using vokrane::KernelRlimit64;
+using vokrane::KernelSigaction;
+using vokrane::KernelSigset;
+using vokrane::kBitsPerWord;
+using vokrane::kKernelSignals;
+using vokrane::kKernelSigsetSize;
 
 // Sets `signal` to `handler` (SIG_DFL or SIG_IGN). Runs in the child: must not allocate or lock.
 void setAction(int signal, void (*handler)(int)) {
@@ -89,13 +86,16 @@ void writeFully(int fd, const char *bytes, size_t size) {
     writeFully(STDERR_FILENO, message, sizeof message - 1);
     // The child's memory is the caller's: a core file would hold the whole caller, a VM's heap and
     // its secrets included. The limit is the child's own; the caller's stays as it was.
-    const rlimit noCore = {0, 0};
+    const KernelRlimit64 noCore = {0, 0};
     syscall(SYS_prlimit64, 0, RLIMIT_CORE, &noCore, nullptr);
-    // With SIGABRT at its default, abort ends the child at its first raise, having left its own
-    // lock and state as it found them; were SIGABRT ignored, abort would go on to change both in
-    // the memory the child shares with the caller.
+    // SIGABRT at its default and let through, sent by the kernel to the child's own thread as the
+    // kernel knows it: the child ends on the way back from tgkill, having changed no memory.
     setAction(SIGABRT, SIG_DFL);
-    abort();
+    KernelSigset abortOnly = {};
+    abortOnly.words[(SIGABRT - 1) / kBitsPerWord] = 1UL << ((SIGABRT - 1) % kBitsPerWord);
+    syscall(SYS_rt_sigprocmask, SIG_UNBLOCK, &abortOnly, nullptr, kKernelSigsetSize);
+    syscall(SYS_tgkill, syscall(SYS_getpid), syscall(SYS_gettid), SIGABRT);
+    for (;;) syscall(SYS_exit, 127);  // never reached: nothing can hold SIGABRT back now
 }
 
 }  // namespace
