@@ -37,8 +37,12 @@ class DemoTest {
         assertEquals(2, run.exitCode());
         assertEquals("vokrane: VISUAL is \"vokrane-missing-editor --wait\": vokrane-missing-editor is not a program on PATH ("
                 + System.getenv("PATH") + ")\n", run.err());
-        // Under LANG=C, ProcessBuilder would pass "na?ve.txt".
-        run = Built.runDemo(Map.of("VISUAL", "true", "TERM", "xterm", "LANG", "C", "LC_ALL", "C"), List.of(), "edit", "naïve.txt");
+        // Under LANG=C, ProcessBuilder would pass "na?ve.txt". The name's bytes come from printf,
+        // whatever this VM's own encoding.
+        ProcessBuilder demo = new ProcessBuilder("sh", "-c", "exec \"$@\" \"$(printf 'na\\303\\257ve.txt')\"", "sh",
+                Built.JAVA, Built.PINNED, "-jar", Built.JAR.toString(), "edit");
+        demo.environment().putAll(Map.of("VISUAL", "true", "TERM", "xterm", "LANG", "C", "LC_ALL", "C"));
+        run = Built.run(demo);
         assertEquals(2, run.exitCode());
         assertTrue(run.err().matches("vokrane: \"na.+ve\\.txt\" cannot be passed to a program in this VM's encoding, .*\n"), run.err());
     }

@@ -117,9 +117,9 @@ class TerminalTest {
     }
 
     @Test
-    void aProgramWhoseNameTheLibraryCannotCarryIsRefusedThoughItExists(@TempDir Path dir) throws Exception {
-        Path program = Files.copy(Path.of("/bin/true"), dir.resolve("true-\uD83D\uDE00"));
-        IllegalArgumentException refused = assertThrows(IllegalArgumentException.class, () -> Terminal.shell(program.toString()));
+    void aProgramWhoseNameTheLibraryCannotCarryIsRefusedBeforeItIsLookedFor(@TempDir Path dir) throws Exception {
+        String program = dir + "/true-\uD83D\uDE00";
+        IllegalArgumentException refused = assertThrows(IllegalArgumentException.class, () -> Terminal.shell(program));
         assertTrue(refused.getMessage().endsWith("holds U+1F600, which the library cannot pass on unchanged"), refused.getMessage());
     }
 
