@@ -79,7 +79,7 @@ final class SigintGuard {
                     }
                     lastEndCovered = lastEnd;
                 }
-                awaitSignalsCountedSoFar();
+                awaitSignalsCountedSoFar(lastEndCovered + HOLD_NANOS + MARKER_NANOS);
                 synchronized (lock) {
                     if (callsRunning == 0 && lastEnd == lastEndCovered) {
                         putBack(INTERRUPT, NOTHING, vmHandler);
@@ -102,14 +102,15 @@ final class SigintGuard {
         }
     }
 
-    // Returns once the VM has dispatched every signal it counted before this call, or after
-    // MARKER_NANOS: a SIGURG raised on this thread is counted at once, unless this thread blocks it,
-    // and HotSpot dispatches it only when no SIGINT is pending.
-    private static void awaitSignalsCountedSoFar() {
+    // Returns once the VM has dispatched every signal it counted before this call, or at
+    // `deadline` (System.nanoTime()), which is MARKER_NANOS after the hold of the last end covered:
+    // so a call that came and went during an earlier wait is still covered within that bound. A
+    // SIGURG raised on this thread is counted at once, unless this thread blocks it, and HotSpot
+    // dispatches it only when no SIGINT is pending.
+    private static void awaitSignalsCountedSoFar(long deadline) {
         CountDownLatch dispatched = new CountDownLatch(1);
         SignalHandler marker = new CountDown(dispatched);
         SignalHandler previous = null;  // stays null when the VM keeps SIGURG, and the time alone counts
-        long deadline = System.nanoTime() + MARKER_NANOS;
         try {
             previous = Signal.handle(MARKER, marker);
             Signal.raise(MARKER);

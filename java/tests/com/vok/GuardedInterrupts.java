@@ -16,16 +16,18 @@ public final class GuardedInterrupts {
     private static final AtomicInteger failed = new AtomicInteger();
 
     public static void main(String[] args) throws Exception {
-        Signal.handle(URGENT, APPLICATION_URG);
-        Runtime.getRuntime().addShutdownHook(new Thread(() -> System.out.println("shutdown hooks ran")));
         String pattern = args[0], program = args[1];
+        Signal.handle(URGENT, pattern.equals("late") ? signal -> {} : APPLICATION_URG);
+        Runtime.getRuntime().addShutdownHook(new Thread(() -> System.out.println("shutdown hooks ran")));
         if (pattern.equals("threads")) {
             callsFromThreads(program, Integer.parseInt(args[2]), Integer.parseInt(args[3]));
         } else if (pattern.equals("late")) {
             // Run with SIGURG blocked, so that the guard waits the longest for its marker: a call
             // starts during that wait, and its SIGINT comes after the guard would have lifted.
+            // The application replaces its SIGURG handler meanwhile, while the guard handles SIGURG.
             count(Terminal.shell("true") > 0);
             Thread.sleep(300);
+            Signal.handle(URGENT, APPLICATION_URG);
             count(Terminal.run(new ProcessBuilder(program)) == 128 + 2);  // its own SIGINT ended it
         } else if (pattern.equals("nested")) {
             // A call comes and goes while a longer one runs, whose SIGINT comes after the guard
@@ -35,6 +37,13 @@ public final class GuardedInterrupts {
             Thread.sleep(100);
             count(Terminal.shell("true") > 0);
             slow.join();
+        } else if (pattern.equals("prompt")) {
+            // Once the marker is through, the guard lifts: a SIGINT 450 ms after the call ends the VM.
+            count(Terminal.shell("true") > 0);
+            Thread.sleep(450);
+            Signal.raise(INTERRUPT);
+            Thread.sleep(3_000);
+            System.out.println("still running 3 s after a SIGINT");
         } else {
             // The application installs its own SIGINT handler while a call runs: it stays.
             Thread call = new Thread(() -> count(Terminal.edit("sleep", "0.3") > 0));

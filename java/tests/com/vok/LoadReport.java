@@ -1,5 +1,6 @@
 // Run by the loader tests in a second VM: uses LinuxNative, then prints where the library came from
-// and which file was mapped; or, where it cannot be loaded, what each way of asking gives.
+// and which file was mapped; or, where it cannot be loaded, what each way of asking gives. A system
+// property named as an argument is removed first, so that the loader itself fails.
 package com.vok;
 
 import java.nio.file.Files;
@@ -7,6 +8,7 @@ import java.nio.file.Path;
 
 public final class LoadReport {
     public static void main(String[] args) throws Exception {
+        for (String property : args) System.getProperties().remove(property);
         if (!NativeLibrary.isAvailable()) {
             reportFailure();
             return;
@@ -23,7 +25,8 @@ public final class LoadReport {
 
     private static void reportFailure() {
         Throwable error = thrown(NativeLibrary::ensureAvailable);
-        System.out.println("unavailable; again: " + (thrown(NativeLibrary::ensureAvailable) == error ? "the same" : "other"));
+        System.out.println("unavailable; again: " + (thrown(NativeLibrary::ensureAvailable) == error ? "the same" : "other")
+                + "; where from: " + (thrown(NativeLibrary::loadedFrom) == error ? "the same" : "other"));
         for (String call : new String[] {"first", "next"}) {
             Throwable thrown = thrown(() -> LinuxNative.shell("true"));
             boolean carries = thrown == error || thrown.getCause() != null && thrown.getCause().getMessage().contains(error.getMessage());

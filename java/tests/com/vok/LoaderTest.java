@@ -194,7 +194,7 @@ class LoaderTest {
     void withNothingToLoadTheErrorNamesEveryPlaceTriedAndEveryCallCarriesIt() throws Exception {
         Built.Run run = loadReport(Built.JAR_WITHOUT_LIBRARY, NOWHERE);
         assertNotEquals(0, run.exitCode());
-        assertEquals("unavailable; again: the same\nfirst call: UnsatisfiedLinkError, the loader's error\n"
+        assertEquals("unavailable; again: the same; where from: the same\nfirst call: UnsatisfiedLinkError, the loader's error\n"
                 + "next call: NoClassDefFoundError, the loader's error\n", run.out());
         for (String place : List.of("java.lang.UnsatisfiedLinkError: could not load libvokrane.so (os.name=Linux, os.arch=amd64); tried:",
                 "  com.vok.library.path: not set",
@@ -203,5 +203,10 @@ class LoaderTest {
                         + " has no com/vok/native/linux-x86_64/libvokrane.so")) {
             assertTrue(run.err().contains(place), run.err());
         }
+        // A loader that fails otherwise than by not finding the library is answered the same way.
+        run = Built.run(new ProcessBuilder(Built.vm(Built.JAR + ":" + Built.TEST_CLASSES, List.of(NOWHERE),
+                "com.vok.LoadReport", "os.arch")));
+        assertTrue(run.out().startsWith("unavailable; again: the same; where from: the same\n"), run.out() + run.err());
+        assertTrue(run.err().startsWith("java.lang.UnsatisfiedLinkError: could not load libvokrane.so: java.lang."), run.err());
     }
 }

@@ -38,6 +38,9 @@ class SignalsTest {
             assertEquals("calls 300, failed 0\n" + LIFTED, vm.out(), "run " + run + ": " + vm.err());
             assertEquals(130, vm.exitCode(), "run " + run);
         }
+        Built.Run vm = guardedInterrupts(List.of(), "", "prompt");
+        assertEquals("shutdown hooks ran\n", vm.out(), vm.err());
+        assertEquals(130, vm.exitCode());
     }
 
     @Test
