@@ -37,6 +37,14 @@ public final class GuardedInterrupts {
             Thread.sleep(100);
             count(Terminal.shell("true") > 0);
             slow.join();
+        } else if (pattern.equals("hold")) {
+            // A call that ends during the marker wait gets a hold of its own: a SIGINT 150 ms after
+            // it is swallowed, though it comes after the first call's guard would have lifted.
+            count(Terminal.shell("true") > 0);
+            Thread.sleep(450);
+            count(Terminal.edit("sleep", "0.1") > 0);
+            Thread.sleep(150);
+            Signal.raise(INTERRUPT);
         } else if (pattern.equals("prompt")) {
             // Once the marker is through, the guard lifts: a SIGINT 450 ms after the call ends the VM.
             count(Terminal.shell("true") > 0);

@@ -54,7 +54,7 @@ class SignalsTest {
     void theGuardLiftsInAVmStartedWithSigurgBlockedAndOnlyAfterTheLastCall() throws Exception {
         List<String> blockingSigurg = List.of("python3", "-c", "import os, signal, sys;"
                 + " signal.pthread_sigmask(signal.SIG_BLOCK, [signal.SIGURG]); os.execvp(sys.argv[1], sys.argv[1:])");
-        for (String pattern : List.of("late", "nested")) {
+        for (String pattern : List.of("late", "nested", "hold")) {
             Built.Run vm = guardedInterrupts(blockingSigurg, "sleep 1.2\n", pattern);
             assertEquals("calls 2, failed 0\n" + LIFTED, vm.out(), pattern + ": " + vm.err());
             assertEquals(130, vm.exitCode(), pattern);
