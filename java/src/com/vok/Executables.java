@@ -4,6 +4,7 @@ package com.vok;
 import java.nio.file.Files;
 import java.nio.file.InvalidPathException;
 import java.nio.file.Path;
+import java.util.Objects;
 
 final class Executables {
     // What execvp searches when PATH is unset.
@@ -44,5 +45,25 @@ final class Executables {
 
     private static boolean isExecutableFile(Path file) {
         return Files.isRegularFile(file) && Files.isExecutable(file);
+    }
+
+    // Refuses, before anything starts, a program that cannot be run or whose name the library would pass on as other bytes.
+    static void checkRunnable(String program) {
+        checkCarried(Objects.requireNonNull(program, "program"));
+        String why = Executables.whyNotRunnable(program, System.getenv("PATH"));
+        if (why != null) throw new IllegalArgumentException("cannot run \"" + program + "\": " + why);
+    }
+
+    // The library hands strings over as the VM's modified UTF-8, which writes U+0000 as two bytes and
+    // a character outside the Basic Multilingual Plane as two encoded surrogates: the program would
+    // get another name than the one meant.
+    static void checkCarried(String text) {
+        for (int i = 0; i < text.length(); i++) {
+            char c = text.charAt(i);
+            if (c == '\0' || Character.isSurrogate(c)) {
+                throw new IllegalArgumentException("\"" + text + "\" holds " + String.format("U+%04X", text.codePointAt(i))
+                        + ", which the library cannot pass on unchanged");
+            }
+        }
     }
 }

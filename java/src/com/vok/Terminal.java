@@ -2,9 +2,9 @@
 package com.vok;
 
 import java.io.IOException;
-import java.nio.charset.Charset;
 import java.util.Map;
 import java.util.Objects;
+import java.util.Optional;
 
 /**
  * Runs interactive programs the way a terminal user expects: the user's shell or editor, checked
@@ -20,27 +20,21 @@ import java.util.Objects;
  * the same.
  *
  * <p>When the guard lifts. A Ctrl-C reaches the VM's Java handler a little after the kernel has
- * delivered it, possibly after the program has ended, so the guard stays for 200 ms after the last
- * program has ended, and then until every SIGINT the VM has taken by then has reached the guard, but
- * never longer than 0.7 s after that end in all: a Ctrl-C typed a second after a call has returned
- * reaches the VM's handler as usual, whatever the VM's signal mask, and one typed within 200 ms is
- * swallowed. The bound is safe for what a terminal sends: the VM hands its pending SIGINTs to their
- * handler thousands a second, so even Ctrl-C held down at the keyboard's repeat rate has reached the
- * guard long before it lifts. What can outlast it is a flood of thousands of SIGINTs sent by a
- * program, or a machine that keeps the VM's threads off the processors for half a second; those
- * late SIGINTs then reach the VM's handler, as one typed just after the call would. Waiting longer
- * would leave Ctrl-C doing nothing that long after every call, which is what the user would notice.
- * A thread of the guard's own does the waiting, so no call waits for it. To learn when every
- * earlier SIGINT has been handed out, the guard briefly handles SIGURG itself.
+ * delivered it, so the guard stays for 200 ms after the last program has ended, then until every
+ * SIGINT taken by then has reached it (the guard briefly handles SIGURG to learn that), and never
+ * longer than 0.7 s after that end in all: a Ctrl-C typed a second after a call reaches the VM's
+ * handler as usual, one typed within 200 ms is swallowed. Even Ctrl-C held down at the keyboard's
+ * repeat rate is handled long before the guard lifts; only a flood of SIGINTs sent by a program, or
+ * a VM kept off the processors for half a second, can outlast it. A thread of its own does the
+ * waiting, so no call waits for it.
  *
- * <p>An application's own handlers. The guard puts back only what is still its own: a SIGINT or
- * SIGURG handler that the application installs while the guard is on stays installed when the guard
- * lifts. Note that {@code Signal.handle} then returns the guard's handler, which does nothing, not
- * the VM's: never install that one again once the call has returned, as "the previous handler",
- * or Ctrl-C will do nothing for good. To keep the VM's handler, install yours before the call.
- * Handlers installed through the VM ({@code Signal.handle}, or the VM's own) come back as they
- * were; a native SIGURG handler installed with {@code sigaction} comes back with the VM's flags,
- * not its own ({@code SA_ONSTACK}, as the Go runtime sets it, is lost), which the guard cannot see.
+ * <p>An application's own handlers. A SIGINT or SIGURG handler that the application installs
+ * while the guard is on stays installed when it lifts. {@code Signal.handle} then returns the
+ * guard's handler, which does nothing: never install that one again after the call, or Ctrl-C will
+ * do nothing for good; to keep the VM's handler, install yours before the call. A native SIGURG
+ * handler installed with {@code sigaction} comes back with the VM's flags, not its own (so
+ * {@code SA_ONSTACK}, as the Go runtime sets it, is lost); those installed through the VM come back
+ * as they were.
  *
  * <p>Calls may come from several threads, overlapping or not: the guard stays until the last of
  * them has ended. They still share the one terminal. Ctrl-\ (SIGQUIT) cannot be guarded: it reaches
@@ -82,7 +76,7 @@ public final class Terminal {
      *     the Basic Multilingual Plane, which would reach the program as other bytes
      */
     public static int shell(String program) {
-        checkRunnable(program);
+        Executables.checkRunnable(program);
         boolean guarded = SigintGuard.enter();
         try {
             return LinuxNative.shell(program);
@@ -103,8 +97,8 @@ public final class Terminal {
      *     that holds U+0000 or a character outside the Basic Multilingual Plane
      */
     public static int edit(String editor, String file) {
-        checkCarried(Objects.requireNonNull(file, "file"));
-        checkRunnable(editor);
+        Executables.checkCarried(Objects.requireNonNull(file, "file"));
+        Executables.checkRunnable(editor);
         boolean guarded = SigintGuard.enter();
         try {
             return LinuxNative.edit(editor, UserEditor.asFileName(file));
@@ -122,15 +116,28 @@ public final class Terminal {
      * int status = Terminal.run(new ProcessBuilder("vim", file.toString()).inheritIO());
      * }</pre>
      *
-     * <p>Unlike {@link LinuxNative}, this does not take the terminal back from a program that dies:
-     * a program killed in raw mode leaves the terminal raw, and a shell killed leaves the VM in the
-     * background. The program does not get the VM's other descriptors.
+     * <p>When the VM has the foreground of its terminal (the first of its standard streams on its
+     * controlling terminal), the terminal's modes are saved before and put back after a program
+     * that ended with a status above 128, taken as a death by a signal as shells take it (vim killed
+     * in raw mode); a program that exits keeps the modes it set ({@code stty}). Without a terminal
+     * in the foreground, nothing more runs. Unlike {@link LinuxNative}, this cannot take the
+     * foreground back from a job-control shell that dies: run one with {@link #shell}. The program
+     * does not get the VM's other descriptors.
      *
      * @param builder the program, its arguments, environment, directory and redirects
      * @return the exit status as {@link Process#waitFor} gives it: 128 + N for a program killed by signal N
      * @throws IOException when the process cannot be started, as from {@link ProcessBuilder#start}
      */
     public static int run(ProcessBuilder builder) throws IOException {
+        boolean[] onTerminal = TerminalModes.descriptorsOnTheTerminal();
+        TerminalModes modes = TerminalModes.saveIfInForeground(onTerminal[0] || onTerminal[1] || onTerminal[2]);
+        int status = runGuarded(builder);
+        if (modes != null && status > 128) modes.restoreIfInForeground();
+        return status;
+    }
+
+    // Starts the process and waits for it under the SIGINT guard, keeping an interrupt for later.
+    static int runGuarded(ProcessBuilder builder) throws IOException {
         boolean guarded = SigintGuard.enter();
         try {
             Process process = builder.start();
@@ -158,7 +165,16 @@ public final class Terminal {
      * {@code -} or {@code +} is passed as {@code ./name}, so that no editor reads it as an option or a
      * command. The shell ends as the editor ends: it catches Ctrl-C with a trap that does nothing,
      * so an editor that handles Ctrl-C and exits 0 gives 0. The editor {@code :} succeeds at once
-     * without touching the file, as in git. It runs as {@link #run} runs a program on this terminal.
+     * without touching the file, as in git.
+     *
+     * <p>It runs as {@link #run} runs a program, with three differences. Each of the VM's standard
+     * streams that is not on its terminal is given the terminal ({@code /dev/tty}) instead, so that
+     * {@code msg=$(tool compose)} and {@code cat x | tool edit} still edit on the terminal. When
+     * standard error is on the terminal, the line {@code hint: Waiting for your editor to close the
+     * file...} shows until the editor returns, as in git. And the terminal's modes come back however
+     * the editor ended. A window editor run without its wait flag (such as {@code code} without
+     * {@code --wait}) that returns without having written the file is told on standard error, with
+     * what to set.
      *
      * @param file the file to edit
      * @return the editor's exit status, as {@link #run} gives it: not 0 when the editor failed
@@ -173,43 +189,45 @@ public final class Terminal {
     }
 
     static int openEditor(Map<String, String> environment, String file) throws IOException {
-        checkEncodable(Objects.requireNonNull(file, "file"));
-        UserEditor editor = UserEditor.of(environment);
-        editor.check(environment.get("PATH"));
-        if (editor.isNoOp()) return 0;
-        return run(new ProcessBuilder(editor.command(file)).inheritIO());
+        return Editing.openEditor(environment, file);
     }
 
-    // ProcessBuilder encodes arguments in sun.jnu.encoding, writing '?' for what it cannot carry:
-    // under LANG=C, "naïve.txt" would open another file.
-    private static void checkEncodable(String file) {
-        String encoding = System.getProperty("sun.jnu.encoding");
-        if (!Charset.forName(encoding).newEncoder().canEncode(file)) {
-            throw new IllegalArgumentException("\"" + file + "\" cannot be passed to a program in this VM's encoding, " + encoding);
-        }
+    /**
+     * Lets the user edit {@code text} in their editor, as {@code git commit} does with its message,
+     * and gives back what they saved. The text is written as UTF-8 into a new file of the user's
+     * alone (mode 0600), named to end with {@code suffix} ({@code .md}, {@code .yaml}: editors pick
+     * their syntax by it), alone in a new private directory under {@code java.io.tmpdir}. The editor
+     * runs on it exactly as {@link #openEditor} runs it. Whether the user saved does not depend on
+     * the clock's resolution: the file's time is set back before, and its size, file key and change
+     * time are compared as well, so a save by rename or within the same tick counts; an editor
+     * that deletes the file did not save. The saved bytes are decoded strictly as UTF-8, a leading
+     * byte-order mark dropped, and nothing else changed (CRLF stays CRLF). The file and directory
+     * are removed on every path, but for one: where the user saved text that is not handed back,
+     * the file stays, and the exception names it. Calls from several threads each get a file.
+     *
+     * <pre>{@code
+     * Optional<String> message = Terminal.editText("\n# Describe the change.\n", ".md");
+     * }</pre>
+     *
+     * @param text what the file holds when the editor opens it
+     * @param suffix how the file's name ends, such as {@code .md}; may be empty
+     * @return what the user saved, or empty when the editor exited with 0 without saving ({@code :q})
+     *     or is {@code :}
+     * @throws EditorException when the editor exited with another status (vim's {@code :cq}), was
+     *     killed, saved what is not UTF-8, or was a window editor that returned without waiting;
+     *     its {@link EditorException#keptFile} holds what the user had saved, if anything
+     * @throws IllegalArgumentException before anything is created, for a suffix that holds
+     *     {@code /} or NUL
+     * @throws IllegalStateException before anything is created, when the editor cannot be found,
+     *     as for {@link #openEditor}
+     * @throws IOException when the file cannot be made or read, or the editor cannot be started
+     */
+    public static Optional<String> editText(String text, String suffix) throws IOException {
+        return Editing.editText(System.getenv(), text, Objects.requireNonNull(suffix, "suffix"));
     }
 
     static String userShell(Map<String, String> environment) {
         String shell = environment.get("SHELL");
         return shell == null || shell.isEmpty() ? "/bin/sh" : shell;
-    }
-
-    private static void checkRunnable(String program) {
-        checkCarried(Objects.requireNonNull(program, "program"));
-        String why = Executables.whyNotRunnable(program, System.getenv("PATH"));
-        if (why != null) throw new IllegalArgumentException("cannot run \"" + program + "\": " + why);
-    }
-
-    // The library hands strings over as the VM's modified UTF-8, which writes U+0000 as two bytes and
-    // a character outside the Basic Multilingual Plane as two encoded surrogates: the program would
-    // get another name than the one meant.
-    private static void checkCarried(String text) {
-        for (int i = 0; i < text.length(); i++) {
-            char c = text.charAt(i);
-            if (c == '\0' || Character.isSurrogate(c)) {
-                throw new IllegalArgumentException("\"" + text + "\" holds " + String.format("U+%04X", text.codePointAt(i))
-                        + ", which the library cannot pass on unchanged");
-            }
-        }
     }
 }

@@ -8,10 +8,19 @@ final class UserEditor {
     // Characters after which git hands the value to sh instead of running it as a program's name.
     private static final String SHELL_SYNTAX = "|&;<>()$`\\\"' \t\n*?[#~=%";
 
-    private final String source;  // where the value came from, for messages
+    // Editors that hand the file to a window and return at once, unless given a wait flag, as each
+    // documents (the one to suggest first); none for xdg-open, which cannot wait.
+    private static final List<String> WAIT = List.of("--wait", "-w");
+    private static final Map<String, List<String>> WINDOW_EDITORS = Map.of("code", WAIT, "codium", WAIT, "subl", WAIT,
+            "atom", WAIT, "mate", WAIT, "zed", WAIT, "gvim", List.of("-f", "--nofork"), "mvim", List.of("-f", "--nofork"),
+            "open", List.of("-W", "--wait-apps"), "xdg-open", List.of());
+
+    private final String variable;  // VISUAL or EDITOR, or null for the default
+    private final String source;    // where the value came from, for messages
     private final String value;
 
-    private UserEditor(String source, String value) {
+    private UserEditor(String variable, String source, String value) {
+        this.variable = variable;
         this.source = source;
         this.value = value;
     }
@@ -25,9 +34,9 @@ final class UserEditor {
         boolean dumb = term == null || term.equals("dumb");
         for (String variable : dumb ? List.of("EDITOR") : List.of("VISUAL", "EDITOR")) {
             String value = environment.get(variable);
-            if (value != null && !value.isEmpty()) return new UserEditor(variable + " is \"" + value + "\"", value);
+            if (value != null && !value.isEmpty()) return new UserEditor(variable, variable + " is \"" + value + "\"", value);
         }
-        return new UserEditor(dumb ? "EDITOR is not set (VISUAL counts only when TERM is set and not dumb), and the"
+        return new UserEditor(null, dumb ? "EDITOR is not set (VISUAL counts only when TERM is set and not dumb), and the"
                 + " default is vi" : "neither VISUAL nor EDITOR is set, and the default is vi", "vi");
     }
 
@@ -62,6 +71,32 @@ final class UserEditor {
         // The shell catches Ctrl-C and Ctrl-\ with a trap that does nothing, so that it ends as the
         // editor ends (ed handles Ctrl-C and goes on); a caught signal is at its default in the editor.
         return List.of("sh", "-c", "trap : INT QUIT; " + value + " \"$@\"", value, name);
+    }
+
+    /** The editor as the user set it, for messages. */
+    String value() {
+        return value;
+    }
+
+    /**
+     * What to tell the user when the editor returned without having written the file, if it is a
+     * window editor run without its wait flag: it may still show the file; null for any other.
+     */
+    String windowEditorAdvice() {
+        String[] words = value.strip().split("[ \t\n]+");
+        String program = words[0].substring(words[0].lastIndexOf('/') + 1);
+        List<String> waitFlags = WINDOW_EDITORS.get(program);
+        if (waitFlags == null) return null;
+        for (String word : words) {
+            if (waitFlags.contains(word)) return null;
+        }
+        String where = variable == null ? "VISUAL" : variable;
+        if (waitFlags.isEmpty()) {
+            return program + " hands the file to a window and cannot wait for it to close: set " + where
+                    + " to an editor that waits";
+        }
+        return program + " returned before its window closed: set " + where + "='" + value.strip() + " "
+                + waitFlags.get(0) + "' so that it waits";
     }
 
     /** git's editor that succeeds without touching the file: {@code :}. */

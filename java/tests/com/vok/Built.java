@@ -75,4 +75,29 @@ final class Built {
             Files.delete(err);
         }
     }
+
+    /**
+     * Writes, into {@code dir}, an editor for the tests that does to the file what its first word
+     * says; run it as the editor {@code sh <script> <what>}.
+     */
+    static Path scriptedEditor(Path dir) throws IOException {
+        return Files.writeString(dir.resolve("scripted-editor"), """
+                what=$1 file=$2
+                case $what in
+                  append) printf 'added\\r\\n' >> "$file" ;;
+                  nothing) ;;
+                  same) cat "$file" > "$file.new" && cat "$file.new" > "$file" && rm "$file.new" ;;
+                  rename) cp "$file" "$file.new" && mv "$file.new" "$file" ;;
+                  delete) rm "$file" ;;
+                  bom) printf '\\357\\273\\277with a mark\\n' > "$file" ;;
+                  fail) echo saved >> "$file"; exit 1 ;;
+                  killed) kill -KILL $$ ;;
+                  latin1) printf 'caf\\351\\n' > "$file" ;;
+                  modes) stat -c '%a %n' "${file%/*}" "$file" > "$file" ;;
+                  raw) stty raw -echo; sleep 1; echo edited >> "$file" ;;
+                  raw-killed) stty raw -echo; kill -KILL $$ ;;
+                  tty) [ -t 0 ] && [ -t 1 ] && [ -t 2 ] && echo on-the-terminal >> "$file" ;;
+                esac
+                """);
+    }
 }

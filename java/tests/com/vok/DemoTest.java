@@ -4,10 +4,16 @@ package com.vok;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
+import java.nio.file.Files;
+import java.nio.file.Path;
 import java.util.ArrayList;
 import java.util.List;
 import java.util.Map;
+import java.util.regex.Matcher;
+import java.util.regex.Pattern;
+import javax.tools.ToolProvider;
 import org.junit.jupiter.api.Test;
+import org.junit.jupiter.api.io.TempDir;
 
 class DemoTest {
     @Test
@@ -69,5 +75,30 @@ class DemoTest {
             assertEquals(2, run.exitCode(), List.of(args).toString());
             assertEquals("usage: java -jar vokrane.jar [edit FILE]\n", run.err());
         }
+    }
+
+    @Test
+    void theGuidesComposeExampleGivesTheMessageWithoutHelpLinesAndAbortsOnAnEmptyOne(@TempDir Path dir) throws Exception {
+        Matcher example = Pattern.compile("```java\n(// Compose\\.java.*?)```", Pattern.DOTALL).matcher(Files.readString(Built.GUIDE));
+        assertTrue(example.find(), "the guide has no Compose.java");
+        Path source = Files.writeString(dir.resolve("Compose.java"), example.group(1));
+        assertEquals(0, ToolProvider.getSystemJavaCompiler().run(null, null, null, "-cp", Built.JAR.toString(), "-d", dir.toString(),
+                source.toString()));
+        Object[][] cases = {{"append", 0, "added\n", ""}, {"nothing", 1, "", "compose: aborted, the message is empty\n"},
+            {"fail", 1, "", "compose: the editor "}};
+        for (Object[] c : cases) {
+            ProcessBuilder vm = new ProcessBuilder(Built.pinnedVm(Built.JAR + ":" + dir, List.of(), "Compose"));
+            vm.environment().putAll(Map.of("TERM", "xterm", "VISUAL", "sh " + Built.scriptedEditor(dir) + " " + c[0]));
+            Built.Run run = Built.run(vm);
+            assertEquals(c[1], run.exitCode(), run.err());
+            assertEquals(c[2], run.out());
+            assertTrue(run.err().startsWith((String) c[3]), run.err());
+        }
+        // openEditor tells of a window editor that returned at once; the user's command stays as it is.
+        Path code = Files.writeString(dir.resolve("code"), "#!/bin/sh\n");
+        code.toFile().setExecutable(true);
+        Built.Run run = Built.runDemo(Map.of("VISUAL", code.toString(), "TERM", "xterm"), List.of(), "edit", dir + "/notes.txt");
+        assertEquals("vokrane: code returned before its window closed: set VISUAL='" + code + " --wait' so that it waits\n",
+                run.err());
     }
 }

@@ -138,6 +138,30 @@ class TerminalSessionTest {
     }
 
     @Test
+    void theEditorPathsPutTheModesBackAndGetTheTerminalWhileRunKeepsWhatAProgramSet() throws Exception {
+        String editor = "VISUAL='sh " + Built.scriptedEditor(dir) + " ";
+        String tool = Built.JAVA + " " + Built.PINNED + " -cp " + Built.JAR + ":" + Built.TEST_CLASSES + " com.vok.EditTool";
+        try (TmuxSession terminal = terminal()) {
+            // Raw, then an exit: the modes come back; the hint shows while the editor runs, then goes.
+            terminal.typeLine("stty -g > stty-before; " + editor + "raw' " + tool + " edit; stty -g > stty-after; echo step-$((0+1))");
+            terminal.await("hint: Waiting for your editor to close the file\\.\\.\\.");
+            terminal.await("^got start\\|edited\\|\nstep-1$");
+            assertModesAsBefore();
+            assertFalse(terminal.screen().contains("hint:"), terminal.screen());
+            terminal.typeLine(editor + "raw-killed' " + tool + " edit; stty -g > stty-after; echo step-$((1+1))");
+            terminal.await("^failed: the editor .* was killed by SIGKILL\nstep-2$");
+            assertModesAsBefore();
+            // Inside $(...), the editor still gets the terminal for each of its streams.
+            terminal.typeLine("msg=$(" + editor + "tty' " + tool + " edit); echo \"[$msg]\"");
+            terminal.await("^\\[got start\\|on-the-terminal\\|\\]$");
+            terminal.typeLine(tool + " run 'stty -echo'; stty -a > stty-after-all; stty sane; echo step-$((2+1))");
+            terminal.await("^step-3$");
+        }
+        String after = Files.readString(dir.resolve("stty-after-all"));
+        assertTrue(after.contains(" -echo "), after);
+    }
+
+    @Test
     void theGuidesJLineToolOpensTheEditorFromAKeyAndComesBackToItsPrompt() throws Exception {
         Matcher tool = Pattern.compile("```java\n(// Notes\\.java.*?)```", Pattern.DOTALL).matcher(Files.readString(Built.GUIDE));
         assertTrue(tool.find(), "the guide has no Notes.java");
@@ -150,7 +174,7 @@ class TerminalSessionTest {
                     + ":. Notes; echo tool-ended-$((40+2))");
             terminal.await("^notes> $");
             terminal.press("C-e");
-            terminal.await("^notes\\.txt: No such file or directory$");
+            terminal.await("notes\\.txt: No such file or directory$");  // after the hint, as in git
             for (String line : new String[] {"a", "from the guide", ".", "w", "q"}) terminal.typeLine(line);
             terminal.await("^editor exited with 0\nnotes> $");
             terminal.typeLine("quit");
@@ -175,7 +199,7 @@ class TerminalSessionTest {
         // With an argument, through sh, which must end as ed ends: Ctrl-C is ed's to handle.
         try (TmuxSession terminal = terminal("EDITOR", "ed -G")) {
             startDemo(terminal, "edit notes.txt");
-            terminal.await("^notes\\.txt: No such file or directory$");
+            terminal.await("notes\\.txt: No such file or directory$");  // after the hint, as in git
             terminal.press("C-c");
             terminal.await("^\\?$");
             for (String line : new String[] {"a", "hello from ed", ".", "w", "q"}) terminal.typeLine(line);

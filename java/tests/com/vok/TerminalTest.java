@@ -5,10 +5,12 @@ import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertThrows;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
+import java.io.IOException;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.List;
 import java.util.Map;
+import java.util.Optional;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.function.Executable;
 import org.junit.jupiter.api.io.TempDir;
@@ -127,5 +129,67 @@ class TerminalTest {
     void anExecutablePathWithABlankIsAnEditorNotACommand(@TempDir Path dir) throws Exception {
         Path editor = Files.copy(Path.of("/bin/true"), dir.resolve("an editor"));
         assertEquals(editor.toString(), UserEditor.programName(Map.of("VISUAL", editor.toString())));
+    }
+
+    /** Edits {@code text} with the scripted editor doing {@code what}, from a VM with no terminal. */
+    private static Optional<String> editText(Path dir, String what, String text, String suffix) throws IOException {
+        Map<String, String> environment = Map.of("TERM", "xterm", "VISUAL", "sh " + Built.scriptedEditor(dir) + " " + what);
+        return Editing.editText(environment, text, suffix);
+    }
+
+    private static List<Path> editDirectories() throws IOException {
+        try (var entries = Files.list(Path.of(System.getProperty("java.io.tmpdir")))) {
+            return entries.filter(path -> path.getFileName().toString().startsWith("vokrane-edit-")).toList();
+        }
+    }
+
+    @Test
+    void editTextGivesBackWhatWasSavedByteForByteAndNothingWhenNothingWas(@TempDir Path dir) throws Exception {
+        List<Path> before = editDirectories();
+        Object[][] cases = {  // what the editor does, the text, what comes back
+            {"append", "hello\r\n\n", Optional.of("hello\r\n\nadded\r\n")},
+            {"nothing", "hello\n", Optional.empty()},
+            {"delete", "hello\n", Optional.empty()},
+            {"same", "na\u00efve\n", Optional.of("na\u00efve\n")},  // in place, within the same tick
+            {"rename", "hello\n", Optional.of("hello\n")},
+            {"bom", "", Optional.of("with a mark\n")},
+        };
+        for (Object[] c : cases) assertEquals(c[2], editText(dir, (String) c[0], (String) c[1], ".md"), (String) c[0]);
+        String modes = editText(dir, "modes", "", ".md").orElseThrow();
+        assertTrue(modes.matches("700 /.*/vokrane-edit-[^/]+\n600 /.*/vokrane-edit-[^/]+/[^/]*\\.md\n"), modes);
+        for (String suffix : new String[] {"/x.md", ".m\0d"}) {
+            assertThrows(IllegalArgumentException.class, () -> editText(dir, "append", "", suffix));
+        }
+        assertEquals(before, editDirectories());
+    }
+
+    @Test
+    void anEditorThatFailsThrowsAndKeepsWhatWasSavedOnly(@TempDir Path dir) throws Exception {
+        Path code = Files.writeString(dir.resolve("code"), "#!/bin/sh\n");  // a window editor that returns at once
+        code.toFile().setExecutable(true);
+        Object[][] cases = {  // editor, status, message, what the kept file holds (null: none is kept)
+            {"sh " + Built.scriptedEditor(dir) + " fail", 1, "exited with status 1; the text saved is kept in ", "draft\nsaved\n"},
+            {"sh " + Built.scriptedEditor(dir) + " killed", 137, "was killed by SIGKILL", null},
+            {"sh " + Built.scriptedEditor(dir) + " latin1", 0, "saved text that is not UTF-8; the text saved is kept in ", "caf\u00e9\n"},
+            {code.toString(), 0, "returned without the file written: code returned before its window closed: set VISUAL='" + code
+                + " --wait' so that it waits; the text saved is kept in ", "draft\n"},
+        };
+        List<Path> before = editDirectories();
+        for (Object[] c : cases) {
+            EditorException failed = assertThrows(EditorException.class,
+                    () -> Editing.editText(Map.of("TERM", "xterm", "VISUAL", (String) c[0]), "draft\n", ".txt"));
+            assertEquals(c[1], failed.status());
+            assertTrue(failed.getMessage().startsWith("the editor \"" + c[0] + "\" " + c[2]), failed.getMessage());
+            assertEquals(c[3] != null, failed.keptFile().isPresent(), failed.getMessage());
+            if (c[3] == null) continue;
+            Path kept = failed.keptFile().orElseThrow();
+            assertTrue(failed.getMessage().endsWith(kept.toString()));
+            assertEquals(c[3], new String(Files.readAllBytes(kept), java.nio.charset.StandardCharsets.ISO_8859_1));
+            Files.delete(kept);
+            Files.delete(kept.getParent());
+        }
+        assertEquals(before, editDirectories());
+        // With its wait flag, the same editor returning without a save is an edit left unsaved.
+        assertEquals(Optional.empty(), Editing.editText(Map.of("TERM", "xterm", "VISUAL", code + " --wait"), "x", ""));
     }
 }
