@@ -41,12 +41,17 @@ class JavaArtifact(unittest.TestCase):
 
     def test_the_jar_carries_each_platforms_library_and_no_other_can_be_packed(self):
         with zipfile.ZipFile(JAR) as jar:
-            for platform, machine in (("linux-x86_64", 0x3E), ("linux-aarch64", 0xB7)):
+            machines = {"linux-x86_64": 0x3E, "linux-aarch64": 0xB7, "linux-x86": 0x03, "linux-arm": 0x28,
+                        "linux-armel": 0x28, "linux-ppc64le": 0x15, "linux-s390x": 0x16, "linux-riscv64": 0xF3}
+            packed = {name.split("/")[3] for name in jar.namelist() if name.endswith("/libvokrane.so")}
+            self.assertEqual(packed, set(machines))
+            for platform, machine in machines.items():
                 header = jar.read(f"com/vok/native/{platform}/libvokrane.so")[:20]
                 self.assertEqual(header[:4], b"\x7fELF", platform)
-                self.assertEqual(int.from_bytes(header[18:20], "little"), machine, platform)
+                order = "big" if header[5] == 2 else "little"
+                self.assertEqual(int.from_bytes(header[18:20], order), machine, platform)
         libraries = {"linux-x86_64": os.path.join(BUILD_DIR, "libvokrane.so"),
-                     "linux-aarch64": os.path.join(BUILD_DIR, "library-aarch64/libvokrane.so")}
+                     "linux-aarch64": os.path.join(BUILD_DIR, "library-linux-aarch64/libvokrane.so")}
         with tempfile.TemporaryDirectory() as scratch:
             cut = os.path.join(scratch, "cut.so")
             with open(libraries["linux-x86_64"], "rb") as whole, open(cut, "wb") as part:

@@ -1,6 +1,7 @@
 /* Test helper: writes to the file named by argv[1] what this process inherited, one "key value" a line. */
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -42,6 +43,12 @@ int main(int argc, char **argv) {
     fputs(fds, report);
     static const char *const keys[] = {"SigBlk", "SigIgn", "SigCgt", "Umask", NULL};
     copyStatus(report, keys);
+    /* The mask as the program itself reads it, which qemu-user emulates, unlike its /proc. */
+    sigset_t mask;
+    int blocked = 0;
+    sigprocmask(SIG_SETMASK, NULL, &mask);
+    for (int signal = 1; signal < NSIG; ++signal) blocked += sigismember(&mask, signal) == 1;
+    fprintf(report, "blocked %d\n", blocked);
     int pgrp, session, tty;
     FILE *stat = fopen("/proc/self/stat", "r");
     if (stat == NULL || fscanf(stat, "%*d (%*[^)]) %*c %*d %d %d %d", &pgrp, &session, &tty) != 3) return 102;

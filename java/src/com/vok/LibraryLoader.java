@@ -10,7 +10,6 @@ import java.util.List;
 final class LibraryLoader {
     static final String PATH_PROPERTY = "com.vok.library.path";
     static final String RESOURCES = "/com/vok/native/PLATFORM/libvokrane.so";
-    static final String PLATFORMS = "linux-x86_64 (os.arch amd64 or x86_64), linux-aarch64 (os.arch aarch64)";
 
     private LibraryLoader() {}
 
@@ -31,11 +30,10 @@ final class LibraryLoader {
         String os = System.getProperty("os.name");
         String arch = System.getProperty("os.arch");
         String platform = "os.name=" + os + ", os.arch=" + arch;
-        String packed = os.equals("Linux") ? packedPlatform(arch) : null;
-        if (packed == null) {
-            throw new UnsatisfiedLinkError("libvokrane has libraries for " + PLATFORMS + " only, not for " + platform);
+        if (!os.equals("Linux")) {
+            throw new UnsatisfiedLinkError("libvokrane has libraries for " + Platforms.PACKED + " only, not for " + platform);
         }
-        String resource = RESOURCES.replace("PLATFORM", packed);
+        // Any Linux processor: a library built for it by hand is the user's to name.
         String explicit = System.getProperty(PATH_PROPERTY);
         if (explicit != null) {
             String file = new File(explicit).getAbsolutePath();
@@ -55,10 +53,16 @@ final class LibraryLoader {
         } catch (UnsatisfiedLinkError e) {
             tried.add("java.library.path=" + libraryPath + ": " + e.getMessage());
         }
-        try {
-            return PackedCopy.load(resource);
-        } catch (IOException | UnsatisfiedLinkError e) {
-            tried.add("jar resource " + resource + ": " + e);
+        String packed = Platforms.of(arch);
+        if (packed == null) {
+            tried.add("the jar's copies: there are copies for " + Platforms.PACKED + " only");
+        } else {
+            String resource = RESOURCES.replace("PLATFORM", packed);
+            try {
+                return PackedCopy.load(resource);
+            } catch (IOException | UnsatisfiedLinkError e) {
+                tried.add("jar resource " + resource + ": " + e);
+            }
         }
         throw new UnsatisfiedLinkError("could not load libvokrane.so (" + platform + "); tried:\n  "
                 + String.join("\n  ", tried));
@@ -75,18 +79,5 @@ final class LibraryLoader {
             return file.getPath();
         }
         throw new UnsatisfiedLinkError("no libvokrane.so in any of its directories");
-    }
-
-    // The directory of the jar's library for the VM's os.arch, or null when the jar has none.
-    private static String packedPlatform(String arch) {
-        switch (arch) {
-            case "amd64":
-            case "x86_64":
-                return "linux-x86_64";
-            case "aarch64":
-                return "linux-aarch64";
-            default:
-                return null;
-        }
     }
 }

@@ -83,11 +83,11 @@ package com.vok;
  *   <li>{@code libvokrane.so} in a directory of {@code java.library.path}
  *       (the first directory that holds one, as {@code System.loadLibrary("vokrane")} finds it);
  *   <li>the copy packed in this jar for the VM's platform, {@value LibraryLoader#RESOURCES} with
- *       {@code PLATFORM} one of {@value LibraryLoader#PLATFORMS}, extracted into a new
+ *       {@code PLATFORM} one of {@value Platforms#PACKED}, extracted into a new
  *       directory that only its owner may enter, checked against the size and CRC-32 recorded when
  *       the jar was packed, loaded, and removed again at once.
  * </ol>
- * Linux on x86-64 and on aarch64 is supported. When no place works, the first call throws an
+ * The property works on any Linux processor; the jar packs copies for those listed. When no place works, the first call throws an
  * {@link UnsatisfiedLinkError} that names every place tried and why it failed; later calls throw
  * {@link NoClassDefFoundError}, which the VM gives a cause that repeats it (JDK 17 and later).
  * {@link NativeLibrary} tells beforehand whether the library loads, the error when it does not, and

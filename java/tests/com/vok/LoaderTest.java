@@ -161,12 +161,31 @@ class LoaderTest {
         Built.Run run = loadReport(Built.JAR, NOWHERE, "-Dos.arch=aarch64");
         assertTrue(run.err().contains("  jar resource /com/vok/native/linux-aarch64/libvokrane.so: "
                 + "java.lang.UnsatisfiedLinkError: "), run.err());
-        run = loadReport(Built.JAR, NOWHERE, "-Dos.arch=riscv64");
-        assertTrue(run.err().contains("java.lang.UnsatisfiedLinkError: libvokrane has libraries for linux-x86_64"
-                + " (os.arch amd64 or x86_64), linux-aarch64 (os.arch aarch64) only, not for os.name=Linux,"
-                + " os.arch=riscv64"), run.err());
+        // A processor the jar has no copy for: the other places are still tried, and every platform named.
+        run = loadReport(Built.JAR, NOWHERE, "-Dos.arch=sparcv9");
+        assertTrue(run.err().contains("  the jar's copies: there are copies for linux-x86_64 (os.arch amd64 or x86_64),"
+                + " linux-aarch64 (aarch64), linux-x86 (x86, or i386 to i686), linux-arm (arm, hard float), linux-armel"
+                + " (arm, soft float), linux-ppc64le (ppc64le), linux-s390x (s390x), linux-riscv64 (riscv64) only"), run.err());
+        assertLoadedFrom(Pattern.quote(Built.LIBRARY.toString()),
+                loadReport(Built.JAR, NOWHERE, "-Dos.arch=sparcv9", "-Dcom.vok.library.path=" + Built.LIBRARY));
         run = loadReport(Built.JAR, NOWHERE, "-Dos.name=Mac OS X");
         assertTrue(run.err().contains(" only, not for os.name=Mac OS X, os.arch=amd64"), run.err());
+    }
+
+    @Test
+    void armhfAndArmelAreToldApartByTheFloatAbiOfTheVmsExecutable() {
+        Object[][] cases = {  // os.arch, e_flags of a 32-bit little-endian executable, platform
+            {"arm", 0x05000400, "linux-arm"}, {"arm", 0x05000200, "linux-armel"}, {"arm", 0x05000000, null},
+            {"i686", 0, "linux-x86"}, {"ppc64le", 0, "linux-ppc64le"}, {"s390x", 0, "linux-s390x"}, {"sparcv9", 0, null},
+        };
+        for (Object[] c : cases) {
+            byte[] header = new byte[64];
+            header[4] = 1;
+            header[5] = 1;
+            java.nio.ByteBuffer.wrap(header, 36, 4).order(java.nio.ByteOrder.LITTLE_ENDIAN).putInt((Integer) c[1]);
+            assertEquals(c[2], Platforms.of((String) c[0], header), c[0] + " " + c[1]);
+        }
+        assertEquals(null, Platforms.of("arm", new byte[64]), "a 64-bit or unreadable executable tells nothing");
     }
 
     @Test

@@ -1,7 +1,7 @@
-"""The jar on an emulated aarch64 Java VM (Debian's arm64 runtime under qemu-user): the library is
-loaded from the jar, shell and edit start an aarch64 program that reports its argv, and a program
-that cannot be loaded still gives a pid. The aarch64 programs the VM starts reach qemu through
-binfmt_misc, which scripts/test registers for the run."""
+"""The jar on another platform's Java VM (Debian's runtime for it, under qemu-user): the library is
+loaded from the jar's copy for that platform, shell and edit start a program of that platform that
+reports its argv, and a program that cannot be loaded still gives a pid. The programs the VM starts
+reach qemu through binfmt_misc, which scripts/test registers for the run (i386's the kernel runs)."""
 import os
 import re
 import subprocess
@@ -10,27 +10,34 @@ import unittest
 
 BUILD_DIR = os.environ["VOKRANE_BUILD_DIR"]
 SOURCE_DIR = os.environ["VOKRANE_SOURCE_DIR"]
-JRE = os.path.join(SOURCE_DIR, "build/aarch64-jre")
-JAVA = os.path.join(JRE, "usr/lib/jvm/java-17-openjdk-arm64/bin/java")
+ARCHITECTURE = os.environ["VOKRANE_VM_ARCHITECTURE"]  # Debian's name: armhf, ppc64el, ...
+TRIPLE = os.environ["VOKRANE_VM_TRIPLE"]
+QEMU = os.environ["VOKRANE_VM_QEMU"]
+PLATFORM = os.environ["VOKRANE_VM_PLATFORM"]  # the jar's: linux-arm, linux-ppc64le, ...
+JRE = os.path.join(SOURCE_DIR, "build/jre-" + ARCHITECTURE)
+JAVA = os.path.join(JRE, f"usr/lib/jvm/java-17-openjdk-{ARCHITECTURE}/bin/java")
 CLASS_PATH = os.path.join(BUILD_DIR, "vokrane.jar") + ":" + os.path.join(BUILD_DIR, "java/vokrane-tests.jar")
+NATIVE = QEMU == "qemu-i386-static"  # the VM is emulated, its children the kernel runs
 
 
 def emulated_vm(main, *args, environment=None):
-    """Runs `main` on the aarch64 VM with nothing on java.library.path, so the jar's copy is loaded."""
-    return subprocess.run(["qemu-aarch64-static", "-L", JRE, JAVA, "-Djava.library.path=/nonexistent",
-                           "-cp", CLASS_PATH, main, *args], capture_output=True, text=True, timeout=120,
+    """Runs `main` on the platform's VM with nothing on java.library.path, so the jar's copy is loaded."""
+    return subprocess.run([QEMU, "-L", JRE, JAVA, "-Djava.library.path=/nonexistent",
+                           "-cp", CLASS_PATH, main, *args], capture_output=True, text=True, timeout=300,
                           env=dict(os.environ, QEMU_LD_PREFIX=JRE, **(environment or {})))
 
 
-class EmulatedAarch64Vm(unittest.TestCase):
+class EmulatedVm(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         # Without it the VM's children could not run, and nothing here would be tested.
-        if not os.path.exists("/proc/sys/fs/binfmt_misc/qemu-aarch64"):
-            raise AssertionError("binfmt_misc has no qemu-aarch64 entry: run through scripts/test")
+        processor = re.sub(r"-static$", "", QEMU)
+        if not NATIVE and not os.path.exists("/proc/sys/fs/binfmt_misc/" + processor):
+            raise AssertionError(f"binfmt_misc has no {processor} entry: run through scripts/test")
         cls.scratch = tempfile.TemporaryDirectory()
         cls.recorder = os.path.join(cls.scratch.name, "argv_recorder")
-        subprocess.run(["aarch64-linux-gnu-gcc", "-O2", "-o", cls.recorder,
+        loader = [f"-Wl,--dynamic-linker=/usr/{TRIPLE}/lib/ld-linux.so.2"] if NATIVE else []
+        subprocess.run([TRIPLE + "-gcc", "-O2", *loader, "-o", cls.recorder,
                         os.path.join(SOURCE_DIR, "native/tests/argv_recorder.c")], check=True)
 
     @classmethod
@@ -41,13 +48,13 @@ class EmulatedAarch64Vm(unittest.TestCase):
         with open(os.path.join(self.scratch.name, "record"), "rb") as f:
             return f.read().split(b"\0")[:-1]
 
-    def test_the_library_is_the_jars_aarch64_copy(self):
+    def test_the_library_is_the_jars_copy_for_the_platform(self):
         vm = emulated_vm("com.vok.LoadReport")
         self.assertEqual(vm.returncode, 0, vm.stderr)
         self.assertRegex(vm.stdout, r"^pid [1-9][0-9]*\nfrom the copy packed in .*/vokrane-[0-9.]+\.jar as "
-                         r"com/vok/native/linux-aarch64/libvokrane\.so\nmapped /tmp/vokrane-[0-9]+/libvokrane\.so \(deleted\)\n$")
+                         r"com/vok/native/" + PLATFORM + r"/libvokrane\.so\nmapped /tmp/vokrane-[0-9]+/libvokrane\.so \(deleted\)\n$")
 
-    def test_shell_and_edit_start_an_aarch64_program_with_its_argv(self):
+    def test_shell_and_edit_start_a_program_of_the_platform_with_its_argv(self):
         record = {"RECORD_FILE": os.path.join(self.scratch.name, "record")}
         for args in ([self.recorder], [self.recorder, "notes.txt"]):
             vm = emulated_vm("com.vok.CallOnce", *args, environment=record)
