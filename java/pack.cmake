@@ -6,6 +6,7 @@
 # Each platform's ELF class (1: 32-bit, 2: 64-bit), byte order (1: little, 2: big), e_machine, and
 # the float ABI bits of e_flags where they tell two platforms apart (EF_ARM_ABI_FLOAT_HARD, _SOFT).
 set(elf_linux-x86_64 2 1 62)
+set(elf_linux-x86_64-musl 2 1 62)
 set(elf_linux-aarch64 2 1 183)
 set(elf_linux-x86 1 1 3)
 set(elf_linux-arm 1 1 40 1024)

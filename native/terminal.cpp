@@ -9,7 +9,6 @@
 // exits, an editor runs cooked).
 #include "terminal.h"
 
-#include <atomic>
 #include <errno.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -21,8 +20,14 @@ namespace {
 // their take-back, and how many of those have a program running. Static, so zero before any call
 // and nothing to run at load or unload. Two counts, so that the one call that ends last is known
 // to itself, and a call that begins while another is still taking back knows it is not alone.
-std::atomic<int> callsInFlight;
-std::atomic<int> programsRunning;
+// Changed only through the compiler's atomic built-ins, which need no header of the C++ library.
+int callsInFlight;
+int programsRunning;
+
+// Adds `change` to `count` at once for every thread, and returns the count from before.
+int addAtomically(int &count, int change) {
+    return __atomic_fetch_add(&count, change, __ATOMIC_SEQ_CST);
+}
 
 // The VM's terminal calls run with SIGTTOU held back on the calling thread: in the background,
 // tcsetpgrp and tcsetattr would stop the VM with it. sigprocmask, not pthread_sigmask, whose
@@ -75,8 +80,8 @@ void stopAsAJob(int signal) {
 }  // namespace
 
 vokrane::TerminalCall vokrane::beginTerminalCall() {
-    TerminalCall call = {-1, callsInFlight.fetch_add(1) == 0, {}};
-    programsRunning.fetch_add(1);
+    TerminalCall call = {-1, addAtomically(callsInFlight, 1) == 0, {}};
+    addAtomically(programsRunning, 1);
     for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
         if (!isatty(fd)) continue;
         if (tcgetpgrp(fd) == getpgrp() && tcgetattr(fd, &call.modes) == 0) call.fd = fd;
@@ -89,7 +94,7 @@ void vokrane::passStopOn(const TerminalCall &call, pid_t program, int signal) {
     pid_t group = getpgid(program);
     if (group == -1 || group == getpgrp()) return;
     bool tookForeground = false;
-    if (call.fd != -1 && programsRunning.load() == 1) {
+    if (call.fd != -1 && __atomic_load_n(&programsRunning, __ATOMIC_SEQ_CST) == 1) {
         HoldingStopOnWrite held;
         tookForeground = tcgetpgrp(call.fd) == group && reclaimForeground(call.fd, group);
     }
@@ -102,12 +107,12 @@ void vokrane::passStopOn(const TerminalCall &call, pid_t program, int signal) {
 }
 
 void vokrane::endTerminalCall(const TerminalCall &call, pid_t program, int status) {
-    bool last = programsRunning.fetch_sub(1) == 1;
+    bool last = addAtomically(programsRunning, -1) == 1;
     if (last && call.fd != -1 && program != -1) {
         HoldingStopOnWrite held;
         bool inForeground = reclaimForeground(call.fd, program);
         // TCSANOW: waiting for the output to drain could wait for good on a terminal nobody reads.
         if (inForeground && call.modesNoted && WIFSIGNALED(status)) tcsetattr(call.fd, TCSANOW, &call.modes);
     }
-    callsInFlight.fetch_sub(1);
+    addAtomically(callsInFlight, -1);
 }

@@ -1,20 +1,18 @@
 // The copy of libvokrane.so packed in the jar for this platform: extracted safely, checked, loaded, removed.
 package com.vok;
 
+import java.io.File;
 import java.io.FileNotFoundException;
+import java.io.FileOutputStream;
 import java.io.IOException;
 import java.io.InputStream;
 import java.io.OutputStream;
 import java.net.URISyntaxException;
 import java.net.URL;
-import java.nio.channels.Channels;
 import java.nio.file.FileAlreadyExistsException;
 import java.nio.file.Files;
 import java.nio.file.InvalidPathException;
-import java.nio.file.LinkOption;
-import java.nio.file.OpenOption;
 import java.nio.file.Path;
-import java.nio.file.StandardOpenOption;
 import java.nio.file.attribute.FileAttribute;
 import java.nio.file.attribute.PosixFilePermission;
 import java.nio.file.attribute.PosixFilePermissions;
@@ -103,11 +101,14 @@ final class PackedCopy {
         }
         CRC32 crc = new CRC32();
         long size = 0;
-        // A new file of the owner's alone, never one found in its place, nor through a link.
-        Set<OpenOption> fresh = Set.of(StandardOpenOption.CREATE_NEW, StandardOpenOption.WRITE, LinkOption.NOFOLLOW_LINKS);
-        FileAttribute<Set<PosixFilePermission>> ownerOnly = PosixFilePermissions.asFileAttribute(
-                Set.of(PosixFilePermission.OWNER_READ, PosixFilePermission.OWNER_WRITE));
-        try (from; OutputStream out = Channels.newOutputStream(Files.newByteChannel(to, fresh, ownerOnly))) {
+        // A new file (O_EXCL: never one found in its place, nor through a link), the owner's alone
+        // before anything is written; java.io, whose classes a fresh VM has loaded already.
+        File file = to.toFile();
+        if (!file.createNewFile()) throw new FileAlreadyExistsException(to.toString());
+        boolean ownerOnly = file.setReadable(false, false) && file.setWritable(false, false)
+                && file.setReadable(true, true) && file.setWritable(true, true);
+        if (!ownerOnly) throw new IOException("cannot make " + to + " the owner's alone");
+        try (from; OutputStream out = new FileOutputStream(file)) {
             byte[] buffer = new byte[16384];
             for (int n; (n = from.read(buffer)) > 0; size += n) {
                 crc.update(buffer, 0, n);

@@ -1,13 +1,16 @@
-// Which of the jar's libraries fits this VM: by os.arch, and for 32-bit ARM by the float ABI of the VM's own executable.
+// Which of the jar's libraries fits this VM: by os.arch, and by the VM's own executable for 32-bit ARM's float ABI and for musl.
 package com.vok;
 
+import java.io.FileInputStream;
 import java.io.IOException;
 import java.io.InputStream;
-import java.nio.file.Files;
-import java.nio.file.Path;
+import java.nio.ByteBuffer;
+import java.nio.ByteOrder;
+import java.nio.charset.StandardCharsets;
 
 final class Platforms {
-    static final String PACKED = "linux-x86_64 (os.arch amd64 or x86_64), linux-aarch64 (aarch64), linux-x86"
+    static final String PACKED = "linux-x86_64 (os.arch amd64 or x86_64), linux-x86_64-musl (amd64 or x86_64,"
+            + " with musl), linux-aarch64 (aarch64), linux-x86"
             + " (x86, or i386 to i686), linux-arm (arm, hard float), linux-armel (arm, soft float), linux-ppc64le"
             + " (ppc64le), linux-s390x (s390x), linux-riscv64 (riscv64)";
 
@@ -15,18 +18,20 @@ final class Platforms {
 
     /** The jar's platform for a Linux VM with this {@code os.arch}, or null when it has none. */
     static String of(String arch) {
-        return of(arch, arch.equals("arm") ? executableHeader() : null);
+        boolean needed = arch.equals("arm") || arch.equals("amd64") || arch.equals("x86_64");
+        return of(arch, needed ? executableHeaders() : null);
     }
 
     /**
-     * As {@link #of(String)}, given the first bytes of the VM's executable, which only arm needs:
-     * armhf and armel VMs both say "arm". Never decided by which files the machine happens to have.
+     * As {@link #of(String)}, given the first bytes of the VM's executable: armhf and armel VMs
+     * both say "arm", and a VM on musl says what one on glibc says. Never decided by which files the
+     * machine happens to have (a Debian machine with musl installed has musl's loader too).
      */
-    static String of(String arch, byte[] header) {
+    static String of(String arch, byte[] headers) {
         switch (arch) {
             case "amd64":
             case "x86_64":
-                return "linux-x86_64";
+                return interpreter(headers).contains("/ld-musl-") ? "linux-x86_64-musl" : "linux-x86_64";
             case "aarch64":
                 return "linux-aarch64";
             case "x86":
@@ -42,7 +47,7 @@ final class Platforms {
             case "riscv64":
                 return "linux-riscv64";
             case "arm":
-                return armFloatAbi(header);
+                return armFloatAbi(headers);
             default:
                 return null;
         }
@@ -58,9 +63,29 @@ final class Platforms {
         return null;
     }
 
-    private static byte[] executableHeader() {
-        try (InputStream executable = Files.newInputStream(Path.of("/proc/self/exe"))) {
-            return executable.readNBytes(64);
+    // The program interpreter a 64-bit little-endian executable names (PT_INTERP), or "" for none
+    // within `headers`.
+    static String interpreter(byte[] headers) {
+        if (headers == null || headers.length < 64 || headers[4] != 2 || headers[5] != 1) return "";
+        ByteBuffer elf = ByteBuffer.wrap(headers).order(ByteOrder.LITTLE_ENDIAN);
+        long table = elf.getLong(0x20);
+        int entrySize = elf.getShort(0x36) & 0xffff, entries = elf.getShort(0x38) & 0xffff;
+        for (int i = 0; i < entries; i++) {
+            long at = table + (long) i * entrySize;
+            if (at < 0 || at + 0x28 > headers.length) break;
+            if (elf.getInt((int) at) != 3) continue;  // PT_INTERP
+            long offset = elf.getLong((int) at + 0x08), size = elf.getLong((int) at + 0x20);
+            if (offset < 0 || size < 1 || offset + size > headers.length) break;
+            return new String(headers, (int) offset, (int) size - 1, StandardCharsets.ISO_8859_1);
+        }
+        return "";
+    }
+
+    // The start of the VM's executable, where its ELF header and program headers lie.
+    private static byte[] executableHeaders() {
+        // FileInputStream, whose classes a fresh VM has loaded already, unlike those of Files.
+        try (InputStream executable = new FileInputStream("/proc/self/exe")) {
+            return executable.readNBytes(4096);
         } catch (IOException unreadable) {
             return null;
         }

@@ -71,7 +71,7 @@ class LoaderTest {
         // Under umask 0 the mode given to mkdir and open is the file's mode; strace shows what was given.
         Path trace = Files.createTempFile("vokrane-mkdir", ".trace");
         List<String> command = new ArrayList<>(List.of("sh", "-c",
-                "umask 0 && exec strace -f -qq -e trace=mkdir,mkdirat,openat -o \"$0\" \"$@\"", trace.toString()));
+                "umask 0 && exec strace -f -qq -e trace=mkdir,mkdirat,openat,chmod -o \"$0\" \"$@\"", trace.toString()));
         command.addAll(Built.vm(Built.JAR + ":" + Built.TEST_CLASSES, List.of(NOWHERE, "-Djava.io.tmpdir=" + tmp),
                 "com.vok.LoadReport"));
         Built.Run run = Built.run(new ProcessBuilder(command));
@@ -79,12 +79,14 @@ class LoaderTest {
                 .filter(line -> line.contains(tmp + "/vokrane") && !line.contains("O_RDONLY")).toList();
         Files.delete(trace);
         assertLoadedFrom(PACKED_IN_JAR, Pattern.quote(tmp.toString()) + "/vokrane[^/]*/libvokrane\\.so \\(deleted\\)", run);
-        assertEquals(2, made.size(), made.toString());
+        assertEquals(7, made.size(), made.toString());
         assertTrue(made.get(0).matches(".*mkdir(at)?\\(.*\"" + Pattern.quote(tmp.toString()) + "/vokrane[^\"/]*\", 0700\\) = 0"),
                 made.get(0));
-        // O_EXCL: a new file, never one put in its place, nor through a link.
-        assertTrue(made.get(1).matches(".*openat\\(.*/libvokrane\\.so\", O_WRONLY\\|O_CREAT\\|O_EXCL, 0600\\) = [0-9]+"),
+        // O_EXCL: a new file, never one put in its place, nor through a link; the owner's alone before it is written.
+        assertTrue(made.get(1).matches(".*openat\\(.*/libvokrane\\.so\", O_RDWR\\|O_CREAT\\|O_EXCL, 0666\\) = [0-9]+"),
                 made.get(1));
+        assertTrue(made.get(5).matches(".*chmod\\(.*/libvokrane\\.so\", 0100600\\) = 0"), made.get(5));
+        assertTrue(made.get(6).matches(".*openat\\(.*/libvokrane\\.so\", O_WRONLY.*"), made.get(6));
         try (var left = Files.list(tmp)) {
             assertEquals(List.of(), left.toList());
         }
@@ -163,9 +165,10 @@ class LoaderTest {
                 + "java.lang.UnsatisfiedLinkError: "), run.err());
         // A processor the jar has no copy for: the other places are still tried, and every platform named.
         run = loadReport(Built.JAR, NOWHERE, "-Dos.arch=sparcv9");
-        assertTrue(run.err().contains("  the jar's copies: there are copies for linux-x86_64 (os.arch amd64 or x86_64),"
-                + " linux-aarch64 (aarch64), linux-x86 (x86, or i386 to i686), linux-arm (arm, hard float), linux-armel"
-                + " (arm, soft float), linux-ppc64le (ppc64le), linux-s390x (s390x), linux-riscv64 (riscv64) only"), run.err());
+        assertTrue(run.err().contains("  the jar's copies: there are copies for linux-x86_64 (os.arch amd64 or x86_64), "
+                + "linux-x86_64-musl (amd64 or x86_64, with musl), linux-aarch64 (aarch64), linux-x86 (x86, or i386 to i686), "
+                + "linux-arm (arm, hard float), linux-armel (arm, soft float), linux-ppc64le (ppc64le), linux-s390x (s390x), "
+                + "linux-riscv64 (riscv64) only"), run.err());
         assertLoadedFrom(Pattern.quote(Built.LIBRARY.toString()),
                 loadReport(Built.JAR, NOWHERE, "-Dos.arch=sparcv9", "-Dcom.vok.library.path=" + Built.LIBRARY));
         run = loadReport(Built.JAR, NOWHERE, "-Dos.name=Mac OS X");
@@ -173,7 +176,7 @@ class LoaderTest {
     }
 
     @Test
-    void armhfAndArmelAreToldApartByTheFloatAbiOfTheVmsExecutable() {
+    void armhfFromArmelAndMuslFromGlibcAreToldApartByTheVmsExecutable() throws Exception {
         Object[][] cases = {  // os.arch, e_flags of a 32-bit little-endian executable, platform
             {"arm", 0x05000400, "linux-arm"}, {"arm", 0x05000200, "linux-armel"}, {"arm", 0x05000000, null},
             {"i686", 0, "linux-x86"}, {"ppc64le", 0, "linux-ppc64le"}, {"s390x", 0, "linux-s390x"}, {"sparcv9", 0, null},
@@ -186,6 +189,11 @@ class LoaderTest {
             assertEquals(c[2], Platforms.of((String) c[0], header), c[0] + " " + c[1]);
         }
         assertEquals(null, Platforms.of("arm", new byte[64]), "a 64-bit or unreadable executable tells nothing");
+        // glibc from musl by the interpreter a real program of each names, as the kernel reads it.
+        for (String[] c : new String[][] {{"/bin/true", "linux-x86_64"}, {System.getProperty("vokrane.muslCaller"), "linux-x86_64-musl"}}) {
+            byte[] headers = java.util.Arrays.copyOf(Files.readAllBytes(Path.of(c[0])), 4096);
+            assertEquals(c[1], Platforms.of("amd64", headers), c[0]);
+        }
     }
 
     @Test
