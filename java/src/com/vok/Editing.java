@@ -65,15 +65,14 @@ final class Editing {
             FileState before = FileState.of(file);
             int status = runEditor(editor, file.toString());
             FileState after = FileState.of(file);
-            keep = after.writtenSince(before);
+            boolean saved = after.writtenSince(before);
+            String advice = status == 0 && !saved ? editor.windowEditorAdvice() : null;
+            // Kept: what the user saved, and a file a window may still show.
+            keep = saved || (advice != null && after.exists);
             String editorSaid = "the editor \"" + editor.value() + "\" ";
             if (status != 0) throw failure(editorSaid + howItEnded(status), status, keep ? file : null);
-            if (!keep) {
-                String advice = editor.windowEditorAdvice();
-                keep = advice != null && after.exists;
-                if (advice != null) throw failure(editorSaid + "returned without the file written: " + advice, 0, keep ? file : null);
-                return Optional.empty();
-            }
+            if (advice != null) throw failure(editorSaid + "returned without the file written: " + advice, 0, keep ? file : null);
+            if (!saved) return Optional.empty();
             try {
                 String edited = decodeStrictly(Files.readAllBytes(file));
                 keep = false;

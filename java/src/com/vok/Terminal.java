@@ -136,21 +136,11 @@ public final class Terminal {
         return status;
     }
 
-    // Starts the process and waits for it under the SIGINT guard, keeping an interrupt for later.
+    // Starts the process and waits for it under the SIGINT guard.
     static int runGuarded(ProcessBuilder builder) throws IOException {
         boolean guarded = SigintGuard.enter();
         try {
-            Process process = builder.start();
-            boolean interrupted = false;
-            for (;;) {
-                try {
-                    int status = process.waitFor();
-                    if (interrupted) Thread.currentThread().interrupt();
-                    return status;
-                } catch (InterruptedException e) {
-                    interrupted = true;
-                }
-            }
+            return TerminalModes.waitFor(builder.start());
         } finally {
             if (guarded) SigintGuard.leave();
         }

@@ -78,7 +78,7 @@ final class TerminalModes {
         }
     }
 
-    // Waits for a short helper, whatever interrupts the calling thread, whose interrupt is kept.
+    // Waits for the process to end, whatever interrupts the calling thread, whose interrupt is kept.
     static int waitFor(Process process) {
         boolean interrupted = false;
         try {
