@@ -8,6 +8,7 @@
 set(elf_linux-x86_64 2 1 62)
 set(elf_linux-x86_64-musl 2 1 62)
 set(elf_linux-aarch64 2 1 183)
+set(elf_linux-aarch64-musl 2 1 183)
 set(elf_linux-x86 1 1 3)
 set(elf_linux-arm 1 1 40 1024)
 set(elf_linux-armel 1 1 40 512)

@@ -41,8 +41,8 @@ class JavaArtifact(unittest.TestCase):
 
     def test_the_jar_carries_each_platforms_library_and_no_other_can_be_packed(self):
         with zipfile.ZipFile(JAR) as jar:
-            machines = {"linux-x86_64": 0x3E, "linux-x86_64-musl": 0x3E, "linux-aarch64": 0xB7, "linux-x86": 0x03, "linux-arm": 0x28,
-                        "linux-armel": 0x28, "linux-ppc64le": 0x15, "linux-s390x": 0x16, "linux-riscv64": 0xF3}
+            machines = {"linux-x86_64": 0x3E, "linux-x86_64-musl": 0x3E, "linux-aarch64": 0xB7, "linux-aarch64-musl": 0xB7,
+                        "linux-x86": 0x03, "linux-arm": 0x28, "linux-armel": 0x28, "linux-ppc64le": 0x15, "linux-s390x": 0x16, "linux-riscv64": 0xF3}
             packed = {name.split("/")[3] for name in jar.namelist() if name.endswith("/libvokrane.so")}
             self.assertEqual(packed, set(machines))
             for platform, machine in machines.items():

@@ -10,7 +10,7 @@ import java.nio.charset.StandardCharsets;
 
 final class Platforms {
     static final String PACKED = "linux-x86_64 (os.arch amd64 or x86_64), linux-x86_64-musl (amd64 or x86_64,"
-            + " with musl), linux-aarch64 (aarch64), linux-x86"
+            + " with musl), linux-aarch64 (aarch64), linux-aarch64-musl (aarch64, with musl), linux-x86"
             + " (x86, or i386 to i686), linux-arm (arm, hard float), linux-armel (arm, soft float), linux-ppc64le"
             + " (ppc64le), linux-s390x (s390x), linux-riscv64 (riscv64)";
 
@@ -18,7 +18,7 @@ final class Platforms {
 
     /** The jar's platform for a Linux VM with this {@code os.arch}, or null when it has none. */
     static String of(String arch) {
-        boolean needed = arch.equals("arm") || arch.equals("amd64") || arch.equals("x86_64");
+        boolean needed = arch.equals("arm") || arch.equals("amd64") || arch.equals("x86_64") || arch.equals("aarch64");
         return of(arch, needed ? executableHeaders() : null);
     }
 
@@ -33,7 +33,7 @@ final class Platforms {
             case "x86_64":
                 return interpreter(headers).contains("/ld-musl-") ? "linux-x86_64-musl" : "linux-x86_64";
             case "aarch64":
-                return "linux-aarch64";
+                return interpreter(headers).contains("/ld-musl-") ? "linux-aarch64-musl" : "linux-aarch64";
             case "x86":
             case "i386":
             case "i486":

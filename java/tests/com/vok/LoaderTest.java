@@ -166,7 +166,8 @@ class LoaderTest {
         // A processor the jar has no copy for: the other places are still tried, and every platform named.
         run = loadReport(Built.JAR, NOWHERE, "-Dos.arch=sparcv9");
         assertTrue(run.err().contains("  the jar's copies: there are copies for linux-x86_64 (os.arch amd64 or x86_64), "
-                + "linux-x86_64-musl (amd64 or x86_64, with musl), linux-aarch64 (aarch64), linux-x86 (x86, or i386 to i686), "
+                + "linux-x86_64-musl (amd64 or x86_64, with musl), linux-aarch64 (aarch64), linux-aarch64-musl (aarch64, with musl), "
+                + "linux-x86 (x86, or i386 to i686), "
                 + "linux-arm (arm, hard float), linux-armel (arm, soft float), linux-ppc64le (ppc64le), linux-s390x (s390x), "
                 + "linux-riscv64 (riscv64) only"), run.err());
         assertLoadedFrom(Pattern.quote(Built.LIBRARY.toString()),
@@ -190,9 +191,11 @@ class LoaderTest {
         }
         assertEquals(null, Platforms.of("arm", new byte[64]), "a 64-bit or unreadable executable tells nothing");
         // glibc from musl by the interpreter a real program of each names, as the kernel reads it.
-        for (String[] c : new String[][] {{"/bin/true", "linux-x86_64"}, {System.getProperty("vokrane.muslCaller"), "linux-x86_64-musl"}}) {
-            byte[] headers = java.util.Arrays.copyOf(Files.readAllBytes(Path.of(c[0])), 4096);
-            assertEquals(c[1], Platforms.of("amd64", headers), c[0]);
+        String musl = System.getProperty("vokrane.muslCaller");
+        for (String[] c : new String[][] {{"amd64", "/bin/true", "linux-x86_64"}, {"amd64", musl, "linux-x86_64-musl"},
+                {"aarch64", "/bin/true", "linux-aarch64"}, {"aarch64", musl, "linux-aarch64-musl"}}) {
+            byte[] headers = java.util.Arrays.copyOf(Files.readAllBytes(Path.of(c[1])), 4096);
+            assertEquals(c[2], Platforms.of(c[0], headers), c[0] + " " + c[1]);
         }
     }
 
