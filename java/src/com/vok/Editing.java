@@ -36,8 +36,8 @@ final class Editing {
     static int openEditor(Map<String, String> environment, String file) throws IOException {
         checkEncodable(Objects.requireNonNull(file, "file"));
         UserEditor editor = UserEditor.of(environment);
-        editor.check(environment.get("PATH"));
         if (editor.isNoOp()) return 0;
+        editor.check(environment.get("PATH"));
         Path path = Path.of(file);
         FileState before = FileState.of(path);
         int status = runEditor(editor, file);
@@ -52,8 +52,8 @@ final class Editing {
             throw new IllegalArgumentException("the suffix \"" + suffix + "\" holds '/' or NUL, which cannot end a file's name");
         }
         UserEditor editor = UserEditor.of(environment);
-        editor.check(environment.get("PATH"));
         if (editor.isNoOp()) return Optional.empty();
+        editor.check(environment.get("PATH"));
         Path directory = Files.createTempDirectory("vokrane-edit-", PosixFilePermissions.asFileAttribute(
                 PosixFilePermissions.fromString("rwx------")));
         Path file = directory.resolve("text" + suffix);

@@ -6,7 +6,6 @@ import java.io.IOException;
 import java.util.ArrayList;
 import java.util.List;
 
-
 final class LibraryLoader {
     static final String PATH_PROPERTY = "com.vok.library.path";
     static final String RESOURCES = "/com/vok/native/PLATFORM/libvokrane.so";

@@ -117,7 +117,6 @@ final class UserEditor {
      * and its value. A command whose first word is more than a name is left for the shell to judge.
      */
     void check(String path) {
-        if (isNoOp()) return;
         String program = value.strip().split("[ \t\n]+", 2)[0];
         if (hasShellSyntax(program)) return;
         String why = Executables.whyNotRunnable(program, path);
