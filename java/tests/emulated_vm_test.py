@@ -1,7 +1,8 @@
 """The jar on another platform's Java VM (Debian's runtime for it, under qemu-user): the library is
 loaded from the jar's copy for that platform, shell and edit start a program of that platform that
 reports its argv, and a program that cannot be loaded still gives a pid. The programs the VM starts
-reach qemu through binfmt_misc, which scripts/test registers for the run (i386's the kernel runs)."""
+reach qemu through binfmt_misc, which scripts/test registers for the run (for i386 only where the
+kernel cannot run them itself)."""
 import os
 import re
 import subprocess
@@ -17,7 +18,9 @@ PLATFORM = os.environ["VOKRANE_VM_PLATFORM"]  # the jar's: linux-arm, linux-ppc6
 JRE = os.path.join(SOURCE_DIR, "build/jre-" + ARCHITECTURE)
 JAVA = os.path.join(JRE, f"usr/lib/jvm/java-17-openjdk-{ARCHITECTURE}/bin/java")
 CLASS_PATH = os.path.join(BUILD_DIR, "vokrane.jar") + ":" + os.path.join(BUILD_DIR, "java/vokrane-tests.jar")
-NATIVE = QEMU == "qemu-i386-static"  # the VM is emulated, its children the kernel runs
+BINFMT_ENTRY = "/proc/sys/fs/binfmt_misc/" + re.sub(r"-static$", "", QEMU)
+# The VM is emulated; an i386 VM's children the kernel runs itself, unless told to hand them to qemu.
+NATIVE = QEMU == "qemu-i386-static" and not os.path.exists(BINFMT_ENTRY)
 
 
 def emulated_vm(main, *args, environment=None):
@@ -31,9 +34,8 @@ class EmulatedVm(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         # Without it the VM's children could not run, and nothing here would be tested.
-        processor = re.sub(r"-static$", "", QEMU)
-        if not NATIVE and not os.path.exists("/proc/sys/fs/binfmt_misc/" + processor):
-            raise AssertionError(f"binfmt_misc has no {processor} entry: run through scripts/test")
+        if not NATIVE and not os.path.exists(BINFMT_ENTRY):
+            raise AssertionError(f"binfmt_misc has no {BINFMT_ENTRY} entry: run through scripts/test")
         cls.scratch = tempfile.TemporaryDirectory()
         cls.recorder = os.path.join(cls.scratch.name, "argv_recorder")
         loader = [f"-Wl,--dynamic-linker=/usr/{TRIPLE}/lib/ld-linux.so.2"] if NATIVE else []
