@@ -83,4 +83,17 @@ JNIEXPORT jint JNICALL Java_com_vok_LinuxNative_edit(JNIEnv *env, jclass, jstrin
     return run(env, {editor, file});
 }
 
+// The Java side's own calls, counted with these (terminal.h).
+JNIEXPORT jboolean JNICALL Java_com_vok_LinuxNative_countCallIn(JNIEnv *, jclass) {
+    return vokrane::countCallIn();
+}
+
+JNIEXPORT jboolean JNICALL Java_com_vok_LinuxNative_countProgramOut(JNIEnv *, jclass) {
+    return vokrane::countProgramOut();
+}
+
+JNIEXPORT void JNICALL Java_com_vok_LinuxNative_countCallOut(JNIEnv *, jclass) {
+    vokrane::countCallOut();
+}
+
 }

@@ -79,9 +79,22 @@ void stopAsAJob(int signal) {
 
 }  // namespace
 
-vokrane::TerminalCall vokrane::beginTerminalCall() {
-    TerminalCall call = {-1, addAtomically(callsInFlight, 1) == 0, {}};
+bool vokrane::countCallIn() {
+    bool alone = addAtomically(callsInFlight, 1) == 0;
     addAtomically(programsRunning, 1);
+    return alone;
+}
+
+bool vokrane::countProgramOut() {
+    return addAtomically(programsRunning, -1) == 1;
+}
+
+void vokrane::countCallOut() {
+    addAtomically(callsInFlight, -1);
+}
+
+vokrane::TerminalCall vokrane::beginTerminalCall() {
+    TerminalCall call = {-1, countCallIn(), {}};
     for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
         if (!isatty(fd)) continue;
         if (tcgetpgrp(fd) == getpgrp() && tcgetattr(fd, &call.modes) == 0) call.fd = fd;
@@ -107,12 +120,12 @@ void vokrane::passStopOn(const TerminalCall &call, pid_t program, int signal) {
 }
 
 void vokrane::endTerminalCall(const TerminalCall &call, pid_t program, int status) {
-    bool last = addAtomically(programsRunning, -1) == 1;
+    bool last = countProgramOut();
     if (last && call.fd != -1 && program != -1) {
         HoldingStopOnWrite held;
         bool inForeground = reclaimForeground(call.fd, program);
         // TCSANOW: waiting for the output to drain could wait for good on a terminal nobody reads.
         if (inForeground && call.modesNoted && WIFSIGNALED(status)) tcsetattr(call.fd, TCSANOW, &call.modes);
     }
-    addAtomically(callsInFlight, -1);
+    countCallOut();
 }

@@ -36,6 +36,16 @@ __attribute__((visibility("hidden"))) void passStopOn(const TerminalCall &call, 
 // after the VM was put in the background, another job) keeps the foreground.
 __attribute__((visibility("hidden"))) void endTerminalCall(const TerminalCall &call, pid_t program, int status);
 
+// The same count for a call whose program the caller starts, waits for and takes the terminal back
+// from by other means (the Java side's ProcessBuilder paths), so that calls on every path leave
+// each other's programs alone. countCallIn, before the program starts, returns whether no other
+// call was in flight: only then may modes noted now be put back. countProgramOut, once it has
+// ended, returns whether no other call's program is running: only then may anything be taken back,
+// and countCallOut counts the call out after that.
+__attribute__((visibility("hidden"))) bool countCallIn();
+__attribute__((visibility("hidden"))) bool countProgramOut();
+__attribute__((visibility("hidden"))) void countCallOut();
+
 }  // namespace vokrane
 
 #endif

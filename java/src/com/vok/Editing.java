@@ -96,16 +96,14 @@ final class Editing {
                 .redirectInput(onTerminal[0] || !hasTerminal ? Redirect.INHERIT : Redirect.from(TerminalModes.TERMINAL))
                 .redirectOutput(onTerminal[1] || !hasTerminal ? Redirect.INHERIT : Redirect.to(TerminalModes.TERMINAL))
                 .redirectError(onTerminal[2] || !hasTerminal ? Redirect.INHERIT : Redirect.to(TerminalModes.TERMINAL));
-        TerminalModes modes = TerminalModes.saveIfInForeground(hasTerminal);
         // As git does: a window editor may open behind other windows; a terminal editor draws over it.
         if (onTerminal[2]) System.err.print(HINT);
         System.err.flush();
         try {
-            return Terminal.runGuarded(builder);
+            return TerminalCalls.run(builder, hasTerminal, true);
         } finally {
             if (onTerminal[2]) System.err.print(ERASE_LINE);
             System.err.flush();
-            if (modes != null) modes.restoreIfInForeground();
         }
     }
 

@@ -119,4 +119,12 @@ public final class LinuxNative {
      * @return the editor's process ID, or -1
      */
     public static native int edit(String editor, String file);
+
+    // The library's count of calls in flight, for the calls that Terminal runs through
+    // ProcessBuilder, so that calls on either path leave each other's programs alone (TerminalCalls).
+    static native boolean countCallIn();
+
+    static native boolean countProgramOut();
+
+    static native void countCallOut();
 }

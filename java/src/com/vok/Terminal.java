@@ -37,8 +37,10 @@ import java.util.Optional;
  * as they were.
  *
  * <p>Calls may come from several threads, overlapping or not: the guard stays until the last of
- * them has ended. They still share the one terminal. Ctrl-\ (SIGQUIT) cannot be guarded: it reaches
- * the VM as well, which prints a thread dump on the terminal and carries on.
+ * them has ended. They still share the one terminal, and keep {@link LinuxNative}'s rule across
+ * every method here and {@link LinuxNative}'s own, in one count: a call that starts while another's
+ * program runs never puts modes back, and only the last call to end puts back anything. Ctrl-\
+ * (SIGQUIT) cannot be guarded: it reaches the VM as well, which prints a thread dump and carries on.
  */
 public final class Terminal {
     private Terminal() {}
@@ -130,20 +132,7 @@ public final class Terminal {
      */
     public static int run(ProcessBuilder builder) throws IOException {
         boolean[] onTerminal = TerminalModes.descriptorsOnTheTerminal();
-        TerminalModes modes = TerminalModes.saveIfInForeground(onTerminal[0] || onTerminal[1] || onTerminal[2]);
-        int status = runGuarded(builder);
-        if (modes != null && status > 128) modes.restoreIfInForeground();
-        return status;
-    }
-
-    // Starts the process and waits for it under the SIGINT guard.
-    static int runGuarded(ProcessBuilder builder) throws IOException {
-        boolean guarded = SigintGuard.enter();
-        try {
-            return TerminalModes.waitFor(builder.start());
-        } finally {
-            if (guarded) SigintGuard.leave();
-        }
+        return TerminalCalls.run(builder, onTerminal[0] || onTerminal[1] || onTerminal[2], false);
     }
 
     /**

@@ -41,18 +41,22 @@ class TerminalSessionTest {
     }
 
     /**
-     * Runs {@code HandBack} on scripts of {@code bodies} (a second one runs at once from another
-     * thread), as the shell's job {@code job} ({@code %s} stands for the command), through
+     * Runs {@code HandBack} on scripts of {@code bodies} (a second one a second later from another
+     * thread), each through the path {@code paths} names, as the shell's job {@code job} ({@code %s} stands for the command), through
      * {@code steps}: "&gt;text" types a line, "^Z" presses Ctrl-Z, any other step is a pattern the
      * screen must show. Returns {@code stty -a} as the shell found the terminal afterwards.
      */
     private String handBack(String[] bodies, String job, String... steps) throws Exception {
+        return handBack(bodies, new String[] {"", ""}, job, steps);
+    }
+
+    private String handBack(String[] bodies, String[] paths, String job, String... steps) throws Exception {
         StringBuilder command = new StringBuilder(Built.JAVA + " " + Built.PINNED + " -cp " + Built.JAR + ":"
                 + Built.TEST_CLASSES + " com.vok.HandBack");
         for (int i = 0; i < bodies.length; i++) {
             Path program = Files.writeString(dir.resolve("program" + i), "#!/bin/sh\n" + bodies[i] + "\n");
             program.toFile().setExecutable(true);
-            command.append(" ").append(program);
+            command.append(" ").append(paths[i]).append(program);
         }
         try (TmuxSession terminal = terminal()) {
             // In a subshell, so that a stopped VM stops the whole list and fg goes on with it.
@@ -105,10 +109,20 @@ class TerminalSessionTest {
 
     @Test
     void overlappingCallsLeaveTheTerminalToTheProgramStillRunning() throws Exception {
-        handBack(new String[] {"stty raw -echo; sleep 2; stty -a > modes-meanwhile; stty sane", "sleep 1; kill -KILL $$"},
-                "%s", "second ended true", "ended true", ">typed after", "^read typed after$");
-        String meanwhile = Files.readString(dir.resolve("modes-meanwhile"));
-        assertTrue(meanwhile.contains(" -echo "), meanwhile);
+        // The second call ends a second after it starts, while the first's program is still raw:
+        // whatever paths they take, one count keeps the second from putting modes back.
+        for (String[] paths : new String[][] {{"", ""}, {"", "edit:"}, {"run:", "edit:"}, {"run:", "run:"}}) {
+            Files.deleteIfExists(dir.resolve("modes-meanwhile"));
+            handBack(new String[] {"stty raw -echo; sleep 3; stty -a > modes-meanwhile; stty sane", "sleep 1; kill -KILL $$"},
+                    paths, "%s", "second ended true", "ended true", ">typed after", "^read typed after$");
+            String meanwhile = Files.readString(dir.resolve("modes-meanwhile"));
+            assertTrue(meanwhile.contains(" -echo "), String.join("", paths) + meanwhile);
+        }
+        // Two editors: the second starts while the first is raw and ends last: it noted nothing, so
+        // it puts back nothing, and the modes are those the first editor put back as it quit.
+        handBack(new String[] {"s=$(stty -g); stty raw -echo; sleep 2; stty $s", "sleep 2"}, new String[] {"edit:", "edit:"}, "%s",
+                "second ended true", "ended true", ">typed after", "^read typed after$");
+        assertModesAsBefore();
         handBack(new String[] {"PS1='inner-bash> ' exec bash --norc -i", "sleep 1"}, "%s", "^inner-bash> $",
                 "second ended true", ">echo $((6*7))-inner", "^42-inner$", ">exit", "^in the foreground$", ">typed after",
                 "^read typed after$");
