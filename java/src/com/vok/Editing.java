@@ -10,18 +10,15 @@ import java.nio.charset.Charset;
 import java.nio.charset.CodingErrorAction;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
-import java.nio.file.NoSuchFileException;
 import java.nio.file.Path;
 import java.nio.file.StandardOpenOption;
 import java.nio.file.attribute.FileTime;
 import java.nio.file.attribute.PosixFilePermissions;
-import java.util.Comparator;
 import java.util.List;
 import java.util.Map;
 import java.util.Objects;
 import java.util.Optional;
 import java.util.Set;
-import java.util.stream.Stream;
 
 final class Editing {
     private static final String HINT = "hint: Waiting for your editor to close the file... ";
@@ -39,76 +36,90 @@ final class Editing {
         if (editor.isNoOp()) return 0;
         editor.check(environment.get("PATH"));
         Path path = Path.of(file);
-        FileState before = FileState.of(path);
-        int status = runEditor(editor, file);
-        String advice = status == 0 && !FileState.of(path).writtenSince(before) ? editor.windowEditorAdvice() : null;
+        Drafts.FileState before = Drafts.FileState.of(path);
+        int status = runEditor(environment, editor, file);
+        String advice = status == 0 && !Drafts.FileState.of(path).writtenSince(before) ? editor.windowEditorAdvice() : null;
         if (advice != null) System.err.println("vokrane: " + advice);
         return status;
     }
 
     static Optional<String> editText(Map<String, String> environment, String text, String suffix) throws IOException {
-        Objects.requireNonNull(text, "text");
+        checkCarried(Objects.requireNonNull(text, "text"));
+        Objects.requireNonNull(suffix, "suffix");
         if (suffix.indexOf('/') >= 0 || suffix.indexOf('\0') >= 0) {
             throw new IllegalArgumentException("the suffix \"" + suffix + "\" holds '/' or NUL, which cannot end a file's name");
         }
+        checkEncodable(suffix);
         UserEditor editor = UserEditor.of(environment);
         if (editor.isNoOp()) return Optional.empty();
         editor.check(environment.get("PATH"));
-        Path directory = Files.createTempDirectory("vokrane-edit-", PosixFilePermissions.asFileAttribute(
-                PosixFilePermissions.fromString("rwx------")));
-        Path file = directory.resolve("text" + suffix);
+        Path file = Drafts.createDirectory().resolve("text" + suffix);
         boolean keep = false;
         try {
             write(file, text.getBytes(StandardCharsets.UTF_8));
             // Set back, so that a save within the same clock tick still changes the time.
             Files.setLastModifiedTime(file, FileTime.fromMillis(System.currentTimeMillis() - 10_000));
-            FileState before = FileState.of(file);
-            int status = runEditor(editor, file.toString());
-            FileState after = FileState.of(file);
+            Drafts.FileState before = Drafts.FileState.of(file);
+            Drafts.open(file);
+            int status = runEditor(environment, editor, file.toString());
+            Drafts.FileState after = Drafts.FileState.of(file);
             boolean saved = after.writtenSince(before);
-            String advice = status == 0 && !saved ? editor.windowEditorAdvice() : null;
-            // Kept: what the user saved, and a file a window may still show.
-            keep = saved || (advice != null && after.exists);
             String editorSaid = "the editor \"" + editor.value() + "\" ";
-            if (status != 0) throw failure(editorSaid + howItEnded(status), status, keep ? file : null);
-            if (advice != null) throw failure(editorSaid + "returned without the file written: " + advice, 0, keep ? file : null);
+            if (status != 0) {
+                // What the user saved, or what may recover it (vim's swap file after a kill), stays.
+                keep = Drafts.holdsWork(file);
+                throw new EditorException(editorSaid + howItEnded(status) + (saved ? savedIn(file)
+                        : keep ? "; what the editor left is kept in " + file.getParent() : ""), status,
+                        saved ? file : keep ? file.getParent() : null);
+            }
+            String advice = saved ? null : editor.windowEditorAdvice();
+            if (advice != null) {
+                // The window may still show the file: it stays for the user to save into.
+                keep = after.exists;
+                throw new EditorException(editorSaid + "returned without the file written: " + advice
+                        + (keep ? "; the file, which its window may still show, is kept in " + file : ""), 0, keep ? file : null);
+            }
             if (!saved) return Optional.empty();
             try {
                 String edited = decodeStrictly(Files.readAllBytes(file));
-                keep = false;
                 return Optional.of(edited.startsWith("\uFEFF") ? edited.substring(1) : edited);
             } catch (CharacterCodingException notUtf8) {
-                throw failure(editorSaid + "saved text that is not UTF-8", 0, file);
+                keep = true;
+                throw new EditorException(editorSaid + "saved text that is not UTF-8" + savedIn(file), 0, file);
             }
         } finally {
-            if (!keep) removeAll(directory);
+            if (keep) Drafts.keep(file);
+            else Drafts.remove(file);
         }
+    }
+
+    private static String savedIn(Path file) {
+        return "; the text saved is kept in " + file;
     }
 
     // Runs the editor through the SIGINT guard, each of its streams on the terminal: one of the
     // VM's that is not (msg=$(tool compose), cat x | tool edit) is given the controlling terminal
     // instead. The terminal's modes come back however the editor ended: an editor is not there to
     // change them for good, and a crash is not always a signal.
-    private static int runEditor(UserEditor editor, String file) throws IOException {
+    private static int runEditor(Map<String, String> environment, UserEditor editor, String file) throws IOException {
         boolean[] onTerminal = TerminalModes.descriptorsOnTheTerminal();
         boolean hasTerminal = TerminalModes.hasTerminal();
         ProcessBuilder builder = new ProcessBuilder(editor.command(file))
                 .redirectInput(onTerminal[0] || !hasTerminal ? Redirect.INHERIT : Redirect.from(TerminalModes.TERMINAL))
                 .redirectOutput(onTerminal[1] || !hasTerminal ? Redirect.INHERIT : Redirect.to(TerminalModes.TERMINAL))
                 .redirectError(onTerminal[2] || !hasTerminal ? Redirect.INHERIT : Redirect.to(TerminalModes.TERMINAL));
-        // As git does: a window editor may open behind other windows; a terminal editor draws over it.
-        if (onTerminal[2]) System.err.print(HINT);
+        // As git does: a window editor may open behind other windows; a terminal editor draws over
+        // it. A dumb terminal gets no escape sequence: the hint ends its line, and stays.
+        String term = environment.get("TERM");
+        boolean dumb = term == null || term.equals("dumb");
+        if (onTerminal[2]) System.err.print(dumb ? HINT + "\n" : HINT);
         System.err.flush();
         try {
             return TerminalCalls.run(builder, hasTerminal, true);
         } finally {
-            if (onTerminal[2]) System.err.print(ERASE_LINE);
+            if (onTerminal[2] && !dumb) System.err.print(ERASE_LINE);
             System.err.flush();
         }
-    }
-
-    private static EditorException failure(String what, int status, Path kept) {
-        return new EditorException(what + (kept == null ? "" : "; the text saved is kept in " + kept), status, kept);
     }
 
     // How a status from Process.waitFor came about; above 128 is a signal, as shells take it.
@@ -131,10 +142,15 @@ final class Editing {
                 .onUnmappableCharacter(CodingErrorAction.REPORT).decode(ByteBuffer.wrap(bytes)).toString();
     }
 
-    // The directory and whatever the editor left in it (a backup, a swap file).
-    private static void removeAll(Path directory) throws IOException {
-        try (Stream<Path> entries = Files.walk(directory)) {
-            for (Path entry : (Iterable<Path>) entries.sorted(Comparator.reverseOrder())::iterator) Files.deleteIfExists(entry);
+    // A lone surrogate has no UTF-8 form: it would be written as '?' and come back changed.
+    private static void checkCarried(String text) {
+        for (int i = 0; i < text.length(); i++) {
+            if (Character.isHighSurrogate(text.charAt(i)) && i + 1 < text.length() && Character.isLowSurrogate(text.charAt(i + 1))) {
+                i++;
+            } else if (Character.isSurrogate(text.charAt(i))) {
+                throw new IllegalArgumentException("the text holds an unpaired surrogate at index " + i
+                        + ", which no file can hold as UTF-8");
+            }
         }
     }
 
@@ -144,30 +160,6 @@ final class Editing {
         String encoding = System.getProperty("sun.jnu.encoding");
         if (!Charset.forName(encoding).newEncoder().canEncode(file)) {
             throw new IllegalArgumentException("\"" + file + "\" cannot be passed to a program in this VM's encoding, " + encoding);
-        }
-    }
-
-    // What tells whether an editor wrote a file, whatever the clock's resolution: a save in place
-    // changes the change time and the size or time; a save by rename, the file key.
-    private static final class FileState {
-        final boolean exists;
-        final Map<String, Object> attributes;
-
-        private FileState(boolean exists, Map<String, Object> attributes) {
-            this.exists = exists;
-            this.attributes = attributes;
-        }
-
-        static FileState of(Path file) throws IOException {
-            try {
-                return new FileState(true, Files.readAttributes(file, "unix:size,lastModifiedTime,fileKey,ctime"));
-            } catch (NoSuchFileException gone) {
-                return new FileState(false, Map.of());
-            }
-        }
-
-        boolean writtenSince(FileState before) {
-            return exists && (!before.exists || !attributes.equals(before.attributes));
         }
     }
 }

@@ -2,6 +2,7 @@
 package com.vok;
 
 import java.io.File;
+import java.io.FileInputStream;
 import java.io.IOException;
 import java.util.ArrayList;
 import java.util.List;
@@ -37,7 +38,7 @@ final class LibraryLoader {
         if (explicit != null) {
             String file = new File(explicit).getAbsolutePath();
             try {
-                System.load(file);
+                System.load(checkedLibrary(explicit, file));
                 return file;
             } catch (UnsatisfiedLinkError e) {
                 throw new UnsatisfiedLinkError("could not load libvokrane.so (" + platform + ") from "
@@ -65,6 +66,27 @@ final class LibraryLoader {
         }
         throw new UnsatisfiedLinkError("could not load libvokrane.so (" + platform + "); tried:\n  "
                 + String.join("\n  ", tried));
+    }
+
+    // The file the property names, once it could be a shared library: the VM's own error for one
+    // that is not says little of why, and an empty property would load the working directory.
+    private static String checkedLibrary(String explicit, String file) {
+        String what = null;
+        if (explicit.isEmpty()) what = "the property is empty";
+        else if (new File(file).isDirectory()) what = "it is a directory";
+        else if (new File(file).isFile() && new File(file).length() == 0) what = "it is an empty file";
+        else if (new File(file).isFile() && !startsWithElfMagic(file)) what = "it is not a shared library (no ELF header)";
+        if (what != null) throw new UnsatisfiedLinkError(what + ", where a path to libvokrane.so was expected");
+        return file;
+    }
+
+    private static boolean startsWithElfMagic(String file) {
+        byte[] magic = new byte[4];
+        try (FileInputStream in = new FileInputStream(file)) {
+            return in.readNBytes(magic, 0, 4) == 4 && magic[0] == 0x7F && magic[1] == 'E' && magic[2] == 'L' && magic[3] == 'F';
+        } catch (IOException unreadable) {
+            return true;  // the VM's own error says why
+        }
     }
 
     // libvokrane.so from the first directory of `libraryPath` that has one, as System.loadLibrary

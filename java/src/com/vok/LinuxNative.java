@@ -96,6 +96,7 @@ package com.vok;
 public final class LinuxNative {
     static {
         NativeLibrary.ensureAvailable();
+        TerminalCalls.moveCountIntoLibrary();
     }
 
     private LinuxNative() {}

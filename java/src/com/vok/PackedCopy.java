@@ -11,13 +11,8 @@ import java.net.URISyntaxException;
 import java.net.URL;
 import java.nio.file.FileAlreadyExistsException;
 import java.nio.file.Files;
-import java.nio.file.InvalidPathException;
 import java.nio.file.Path;
-import java.nio.file.attribute.FileAttribute;
-import java.nio.file.attribute.PosixFilePermission;
-import java.nio.file.attribute.PosixFilePermissions;
 import java.security.CodeSource;
-import java.util.Set;
 import java.util.jar.JarFile;
 import java.util.zip.CRC32;
 import java.util.zip.ZipEntry;
@@ -31,23 +26,18 @@ final class PackedCopy {
     // The copy is checked against the size and CRC-32 packed beside it: a damaged library would
     // crash the VM in the dynamic loader.
     static String load(String resource) throws IOException {
-        String temporary = System.getProperty("java.io.tmpdir");
-        Path parent;
-        try {
-            parent = Path.of(temporary).toAbsolutePath();
-        } catch (InvalidPathException e) {
-            throw new IOException("java.io.tmpdir=" + temporary + " is not a path in this VM's encoding of file names");
-        }
-        int mode = (Integer) Files.getAttribute(parent, "unix:mode");
-        if ((mode & 022) != 0 && (mode & 01000) == 0) {
-            throw new IOException("java.io.tmpdir=" + parent + " may be written by other users and is not sticky, so"
-                    + " another user could put a library of theirs where the copy is loaded from; set java.io.tmpdir"
-                    + " to a private directory, or one with the sticky bit");
-        }
-        Path directory = createPrivateDirectory(parent);
+        Path parent = PrivateDirectories.temporaryDirectory("put a library of theirs where the copy is loaded from");
+        Path directory = PrivateDirectories.create(parent, "vokrane-");
         Path library = directory.resolve("libvokrane.so");
         try {
-            String source = copyPackedLibrary(resource, library);
+            String source;
+            try {
+                source = copyPackedLibrary(resource, library);
+            } catch (FileNotFoundException notPacked) {
+                throw notPacked;
+            } catch (IOException e) {
+                throw PrivateDirectories.cannotWrite(parent, e);
+            }
             try {
                 System.load(library.toString());
             } catch (UnsatisfiedLinkError e) {
@@ -123,21 +113,4 @@ final class PackedCopy {
         }
     }
 
-    // Makes a new directory in `parent` that only its owner may enter, whatever the umask. Unlike
-    // Files.createTempDirectory, it needs no SecureRandom, whose start-up costs a fresh VM 25 ms or
-    // more: the name need not be secret, since mkdir fails on any name that is already taken. (Nor
-    // ProcessHandle, whose lambdas cost a fresh VM milliseconds more; nor an EnumSet, whose first use
-    // reflects on the enum, which from JDK 18 on spins method handles.)
-    static Path createPrivateDirectory(Path parent) throws IOException {
-        Set<PosixFilePermission> ownerOnly = Set.of(PosixFilePermission.OWNER_READ,
-                PosixFilePermission.OWNER_WRITE, PosixFilePermission.OWNER_EXECUTE);
-        FileAttribute<Set<PosixFilePermission>> mode = PosixFilePermissions.asFileAttribute(ownerOnly);
-        for (int attempt = 0;; attempt++) {
-            try {
-                return Files.createDirectory(parent.resolve("vokrane-" + System.nanoTime()), mode);
-            } catch (FileAlreadyExistsException taken) {
-                if (attempt == 99) throw taken;
-            }
-        }
-    }
 }

@@ -2,8 +2,6 @@
 package com.vok;
 
 import java.io.IOException;
-import java.util.Map;
-import java.util.Objects;
 import java.util.Optional;
 
 /**
@@ -19,22 +17,8 @@ import java.util.Optional;
  * ({@code -Xrs}, or started with SIGINT ignored), the guard leaves it alone and the program runs all
  * the same.
  *
- * <p>When the guard lifts. A Ctrl-C reaches the VM's Java handler a little after the kernel has
- * delivered it, so the guard stays for 200 ms after the last program has ended, then until every
- * SIGINT taken by then has reached it (the guard briefly handles SIGURG to learn that), and never
- * longer than 0.7 s after that end in all: a Ctrl-C typed a second after a call reaches the VM's
- * handler as usual, one typed within 200 ms is swallowed. Even Ctrl-C held down at the keyboard's
- * repeat rate is handled long before the guard lifts; only a flood of SIGINTs sent by a program, or
- * a VM kept off the processors for half a second, can outlast it. A thread of its own does the
- * waiting, so no call waits for it.
- *
- * <p>An application's own handlers. A SIGINT or SIGURG handler that the application installs
- * while the guard is on stays installed when it lifts. {@code Signal.handle} then returns the
- * guard's handler, which does nothing: never install that one again after the call, or Ctrl-C will
- * do nothing for good; to keep the VM's handler, install yours before the call. A native SIGURG
- * handler installed with {@code sigaction} comes back with the VM's flags, not its own (so
- * {@code SA_ONSTACK}, as the Go runtime sets it, is lost); those installed through the VM come back
- * as they were.
+ * <p>When the guard lifts after a call, and what becomes of the application's own SIGINT and
+ * SIGURG handlers, the {@linkplain com.vok package's notes} say.
  *
  * <p>Calls may come from several threads, overlapping or not: the guard stays until the last of
  * them has ended. They still share the one terminal, and keep {@link LinuxNative}'s rule across
@@ -51,7 +35,7 @@ public final class Terminal {
      * @return the shell's name or path, as the variable holds it
      */
     public static String userShell() {
-        return userShell(System.getenv());
+        return UserEditor.userShell(System.getenv());
     }
 
     /**
@@ -78,13 +62,7 @@ public final class Terminal {
      *     the Basic Multilingual Plane, which would reach the program as other bytes
      */
     public static int shell(String program) {
-        Executables.checkRunnable(program);
-        boolean guarded = SigintGuard.enter();
-        try {
-            return LinuxNative.shell(program);
-        } finally {
-            if (guarded) SigintGuard.leave();
-        }
+        return TerminalCalls.shell(program);
     }
 
     /**
@@ -99,14 +77,7 @@ public final class Terminal {
      *     that holds U+0000 or a character outside the Basic Multilingual Plane
      */
     public static int edit(String editor, String file) {
-        Executables.checkCarried(Objects.requireNonNull(file, "file"));
-        Executables.checkRunnable(editor);
-        boolean guarded = SigintGuard.enter();
-        try {
-            return LinuxNative.edit(editor, UserEditor.asFileName(file));
-        } finally {
-            if (guarded) SigintGuard.leave();
-        }
+        return TerminalCalls.edit(editor, file);
     }
 
     /**
@@ -131,8 +102,7 @@ public final class Terminal {
      * @throws IOException when the process cannot be started, as from {@link ProcessBuilder#start}
      */
     public static int run(ProcessBuilder builder) throws IOException {
-        boolean[] onTerminal = TerminalModes.descriptorsOnTheTerminal();
-        return TerminalCalls.run(builder, onTerminal[0] || onTerminal[1] || onTerminal[2], false);
+        return TerminalCalls.run(builder);
     }
 
     /**
@@ -164,25 +134,24 @@ public final class Terminal {
      * @throws IOException when the editor cannot be started all the same
      */
     public static int openEditor(String file) throws IOException {
-        return openEditor(System.getenv(), file);
-    }
-
-    static int openEditor(Map<String, String> environment, String file) throws IOException {
-        return Editing.openEditor(environment, file);
+        return Editing.openEditor(System.getenv(), file);
     }
 
     /**
      * Lets the user edit {@code text} in their editor, as {@code git commit} does with its message,
      * and gives back what they saved. The text is written as UTF-8 into a new file of the user's
-     * alone (mode 0600), named to end with {@code suffix} ({@code .md}, {@code .yaml}: editors pick
-     * their syntax by it), alone in a new private directory under {@code java.io.tmpdir}. The editor
-     * runs on it exactly as {@link #openEditor} runs it. Whether the user saved does not depend on
-     * the clock's resolution: the file's time is set back before, and its size, file key and change
-     * time are compared as well, so a save by rename or within the same tick counts; an editor
-     * that deletes the file did not save. The saved bytes are decoded strictly as UTF-8, a leading
-     * byte-order mark dropped, and nothing else changed (CRLF stays CRLF). The file and directory
-     * are removed on every path, but for one: where the user saved text that is not handed back,
-     * the file stays, and the exception names it. Calls from several threads each get a file.
+     * alone (mode 0600), named to end with {@code suffix} ({@code .md}: editors pick their syntax by
+     * it), in a new private directory under {@code java.io.tmpdir}, and the editor runs on it as
+     * {@link #openEditor} runs it. A save counts whatever the clock's resolution (the time is set
+     * back before; size, file key and change time are compared too), by rename or in place; an
+     * editor that deletes the file, or its directory, did not save. The bytes saved are decoded
+     * strictly as UTF-8, a leading byte-order mark dropped, nothing else changed (CRLF stays).
+     *
+     * <p>The directory is removed on every path but two, which the exception names: the user saved
+     * text that is not handed back, or the editor failed leaving something beside the draft (vim's
+     * swap file, from which {@code vim -r} recovers the text). Should the VM itself end while the
+     * editor runs (the terminal hangs up), it gives the editor two seconds to write what it keeps
+     * and then removes the directory unless it holds such work; a VM killed by SIGKILL leaves it.
      *
      * <pre>{@code
      * Optional<String> message = Terminal.editText("\n# Describe the change.\n", ".md");
@@ -194,19 +163,17 @@ public final class Terminal {
      *     or is {@code :}
      * @throws EditorException when the editor exited with another status (vim's {@code :cq}), was
      *     killed, saved what is not UTF-8, or was a window editor that returned without waiting;
-     *     its {@link EditorException#keptFile} holds what the user had saved, if anything
-     * @throws IllegalArgumentException before anything is created, for a suffix that holds
-     *     {@code /} or NUL
+     *     its {@link EditorException#keptFile} holds what is kept, if anything
+     * @throws IllegalArgumentException before anything is created, for a suffix that holds {@code /}
+     *     or NUL or that the VM cannot write in file names ({@code sun.jnu.encoding}), or a text that
+     *     holds an unpaired surrogate, which no UTF-8 file can hold
      * @throws IllegalStateException before anything is created, when the editor cannot be found,
      *     as for {@link #openEditor}
-     * @throws IOException when the file cannot be made or read, or the editor cannot be started
+     * @throws IOException when the file cannot be made or read, or the editor cannot be started; before
+     *     anything is created, when {@code java.io.tmpdir} may be written by other users and is not
+     *     sticky, where another user could swap the directory while the editor runs
      */
     public static Optional<String> editText(String text, String suffix) throws IOException {
-        return Editing.editText(System.getenv(), text, Objects.requireNonNull(suffix, "suffix"));
-    }
-
-    static String userShell(Map<String, String> environment) {
-        String shell = environment.get("SHELL");
-        return shell == null || shell.isEmpty() ? "/bin/sh" : shell;
+        return Editing.editText(System.getenv(), text, suffix);
     }
 }

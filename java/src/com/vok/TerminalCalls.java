@@ -2,20 +2,51 @@
 package com.vok;
 
 import java.io.IOException;
-import java.util.concurrent.atomic.AtomicInteger;
+import java.util.Objects;
 
 /**
- * One call that hands the terminal to a program started through {@link ProcessBuilder}, counted
- * with {@link LinuxNative}'s calls in the library's count, so that calls on either path keep its
- * rule: a call that begins while another call is in flight notes no modes, and only the last
- * program to end lets its call put anything back. Where the library does not load, no call of
- * {@link LinuxNative} can run, and a count of the VM's own keeps the rule among these.
+ * The calls that hand the terminal to a program, and the one count of them that keeps
+ * {@link LinuxNative}'s rule on every path: a call that begins while another call is in flight notes
+ * no modes, and only the last program to end lets its call put anything back. The ProcessBuilder
+ * paths count in the VM until {@link LinuxNative} is first used, and in the library's count, which
+ * its own calls keep, from then on.
  */
 final class TerminalCalls {
-    private static final AtomicInteger CALLS_IN_FLIGHT = new AtomicInteger();
-    private static final AtomicInteger PROGRAMS_RUNNING = new AtomicInteger();
+    // The VM's own count, until the library's takes over.
+    private static int callsInFlight;
+    private static int programsRunning;
+    private static boolean inLibrary;
 
     private TerminalCalls() {}
+
+    /** {@link Terminal#shell}: the program checked, then run through the library under the guard. */
+    static int shell(String program) {
+        Executables.checkRunnable(program);
+        boolean guarded = SigintGuard.enter();
+        try {
+            return LinuxNative.shell(program);
+        } finally {
+            if (guarded) SigintGuard.leave();
+        }
+    }
+
+    /** {@link Terminal#edit}: the editor and the file's name checked, then as {@link #shell}. */
+    static int edit(String editor, String file) {
+        Executables.checkCarried(Objects.requireNonNull(file, "file"));
+        Executables.checkRunnable(editor);
+        boolean guarded = SigintGuard.enter();
+        try {
+            return LinuxNative.edit(editor, UserEditor.asFileName(file));
+        } finally {
+            if (guarded) SigintGuard.leave();
+        }
+    }
+
+    /** {@link Terminal#run}: modes put back after a death by a signal, where the terminal is in use. */
+    static int run(ProcessBuilder builder) throws IOException {
+        boolean[] onTerminal = TerminalModes.descriptorsOnTheTerminal();
+        return run(builder, onTerminal[0] || onTerminal[1] || onTerminal[2], false);
+    }
 
     /**
      * Runs {@code builder}'s program under the SIGINT guard and waits for it, whatever interrupts
@@ -49,19 +80,29 @@ final class TerminalCalls {
         }
     }
 
-    private static boolean countCallIn() {
-        if (NativeLibrary.isAvailable()) return LinuxNative.countCallIn();
-        boolean alone = CALLS_IN_FLIGHT.getAndIncrement() == 0;
-        PROGRAMS_RUNNING.incrementAndGet();
-        return alone;
+    /**
+     * Moves the VM's own count into the library's, as {@link LinuxNative} is first used: from then
+     * on every call counts there. Until then no call of the library's can run, and the paths here
+     * need not load it (which from JDK 22 on warns of a restricted method).
+     */
+    static synchronized void moveCountIntoLibrary() {
+        for (int i = 0; i < callsInFlight; i++) LinuxNative.countCallIn();
+        for (int i = programsRunning; i < callsInFlight; i++) LinuxNative.countProgramOut();
+        inLibrary = true;
     }
 
-    private static boolean countProgramOut() {
-        return NativeLibrary.isAvailable() ? LinuxNative.countProgramOut() : PROGRAMS_RUNNING.getAndDecrement() == 1;
+    private static synchronized boolean countCallIn() {
+        if (inLibrary) return LinuxNative.countCallIn();
+        programsRunning++;
+        return callsInFlight++ == 0;
     }
 
-    private static void countCallOut() {
-        if (NativeLibrary.isAvailable()) LinuxNative.countCallOut();
-        else CALLS_IN_FLIGHT.decrementAndGet();
+    private static synchronized boolean countProgramOut() {
+        return inLibrary ? LinuxNative.countProgramOut() : programsRunning-- == 1;
+    }
+
+    private static synchronized void countCallOut() {
+        if (inLibrary) LinuxNative.countCallOut();
+        else callsInFlight--;
     }
 }

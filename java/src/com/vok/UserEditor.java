@@ -1,6 +1,7 @@
 // The user's editor as git picks it and runs it: a program by its name, or a command through sh.
 package com.vok;
 
+import java.util.ArrayList;
 import java.util.List;
 import java.util.Map;
 
@@ -8,12 +9,17 @@ final class UserEditor {
     // Characters after which git hands the value to sh instead of running it as a program's name.
     private static final String SHELL_SYNTAX = "|&;<>()$`\\\"' \t\n*?[#~=%";
 
-    // Editors that hand the file to a window and return at once, unless given a wait flag, as each
-    // documents (the one to suggest first); none for xdg-open, which cannot wait.
+    // Editors that hand the file to a window and return at once, unless given an option that makes
+    // them wait, as each one's manual gives them (the one to suggest first); none for xdg-open,
+    // which cannot wait. gvim and mvim also wait in a terminal (-v) and for a remote edit.
     private static final List<String> WAIT = List.of("--wait", "-w");
+    private static final List<String> VIM_WAIT = List.of("-f", "--nofork", "-v", "--remote-wait", "--remote-wait-silent",
+            "--remote-tab-wait", "--remote-tab-wait-silent");
     private static final Map<String, List<String>> WINDOW_EDITORS = Map.of("code", WAIT, "codium", WAIT, "subl", WAIT,
-            "atom", WAIT, "mate", WAIT, "zed", WAIT, "gvim", List.of("-f", "--nofork"), "mvim", List.of("-f", "--nofork"),
+            "atom", WAIT, "mate", WAIT, "zed", WAIT, "gvim", VIM_WAIT, "mvim", VIM_WAIT,
             "open", List.of("-W", "--wait-apps"), "xdg-open", List.of());
+    // Editors that wait for the window unless told not to.
+    private static final Map<String, List<String>> NO_WAIT_OPTIONS = Map.of("emacsclient", List.of("-n", "--no-wait"));
 
     private final String variable;  // VISUAL or EDITOR, or null for the default
     private final String source;    // where the value came from, for messages
@@ -38,6 +44,12 @@ final class UserEditor {
         }
         return new UserEditor(null, dumb ? "EDITOR is not set (VISUAL counts only when TERM is set and not dumb), and the"
                 + " default is vi" : "neither VISUAL nor EDITOR is set, and the default is vi", "vi");
+    }
+
+    /** The user's shell: {@code $SHELL}, else {@code /bin/sh}. */
+    static String userShell(Map<String, String> environment) {
+        String shell = environment.get("SHELL");
+        return shell == null || shell.isEmpty() ? "/bin/sh" : shell;
     }
 
     /**
@@ -83,20 +95,24 @@ final class UserEditor {
      * window editor run without its wait flag: it may still show the file; null for any other.
      */
     String windowEditorAdvice() {
-        String[] words = value.strip().split("[ \t\n]+");
-        String program = words[0].substring(words[0].lastIndexOf('/') + 1);
-        List<String> waitFlags = WINDOW_EDITORS.get(program);
-        if (waitFlags == null) return null;
-        for (String word : words) {
-            if (waitFlags.contains(word)) return null;
-        }
+        List<String> words = List.of(value.strip().split("[ \t\n]+"));
+        String program = words.get(0).substring(words.get(0).lastIndexOf('/') + 1);
         String where = variable == null ? "VISUAL" : variable;
-        if (waitFlags.isEmpty()) {
+        for (String option : NO_WAIT_OPTIONS.getOrDefault(program, List.of())) {
+            if (!words.contains(option)) continue;
+            List<String> waiting = new ArrayList<>(words);
+            waiting.remove(option);
+            return program + " " + option + " returns before its window closes: set " + where + "='"
+                    + String.join(" ", waiting) + "' so that it waits";
+        }
+        List<String> waitOptions = WINDOW_EDITORS.get(program);
+        if (waitOptions == null || words.stream().anyMatch(waitOptions::contains)) return null;
+        if (waitOptions.isEmpty()) {
             return program + " hands the file to a window and cannot wait for it to close: set " + where
                     + " to an editor that waits";
         }
         return program + " returned before its window closed: set " + where + "='" + value.strip() + " "
-                + waitFlags.get(0) + "' so that it waits";
+                + waitOptions.get(0) + "' so that it waits";
     }
 
     /** git's editor that succeeds without touching the file: {@code :}. */

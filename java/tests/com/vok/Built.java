@@ -97,6 +97,10 @@ final class Built {
                   raw) stty raw -echo; sleep 1; echo edited >> "$file" ;;
                   raw-killed) stty raw -echo; kill -KILL $$ ;;
                   tty) [ -t 0 ] && [ -t 1 ] && [ -t 2 ] && echo on-the-terminal >> "$file" ;;
+                  rmdir) rm -r "${file%/*}" ;;
+                  killed-swap) echo unsaved > "${file%/*}/.swp"; kill -KILL $$ ;;
+                  hup*) vm=$$; while [ "$(cat /proc/$vm/comm)" != java ]; do vm=$(cut -d' ' -f4 /proc/$vm/stat); done
+                        kill -HUP $vm; sleep 0.5; [ $what = hup ] || { echo preserved > "${file%/*}/.swp"; exit 1; } ;;
                 esac
                 """);
     }

@@ -2,6 +2,7 @@
 package com.vok;
 
 import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertFalse;
 import static org.junit.jupiter.api.Assertions.assertNotEquals;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 import static org.junit.jupiter.api.Assumptions.assumeTrue;
@@ -51,10 +52,21 @@ class LoaderTest {
     }
 
     @Test
-    void aPropertyNamingNoLibraryFailsWithoutTryingElsewhere() throws Exception {
-        Built.Run run = loadReport(Built.JAR, "-Dcom.vok.library.path=/nonexistent/libvokrane.so");
-        assertNotEquals(0, run.exitCode());
-        assertTrue(run.err().contains("from com.vok.library.path=/nonexistent/libvokrane.so: "), run.err());
+    void aPropertyNamingNoLibraryFailsWithoutTryingElsewhereAndSaysWhatItNames() throws Exception {
+        Path text = Files.writeString(tmp.resolve("notes.txt"), "not a library\n");
+        Object[][] cases = {  // the property, what the error says of it
+            {"/nonexistent/libvokrane.so", ""},
+            {"", "the property is empty, where a path to libvokrane.so was expected"},
+            {tmp.toString(), "it is a directory, where"},
+            {Files.createFile(tmp.resolve("empty.so")).toString(), "it is an empty file, where"},
+            {text.toString(), "it is not a shared library (no ELF header), where"},
+        };
+        for (Object[] c : cases) {
+            Built.Run run = loadReport(Built.JAR, "-Dcom.vok.library.path=" + c[0]);
+            assertNotEquals(0, run.exitCode());
+            assertTrue(run.err().contains("from com.vok.library.path=" + c[0] + ": " + c[1]), run.err());
+            assertFalse(run.err().contains("execstack"), run.err());
+        }
     }
 
     @Test
@@ -95,6 +107,11 @@ class LoaderTest {
         run = loadReport(Built.JAR, NOWHERE, "-Djava.io.tmpdir=" + tmp);
         assertTrue(run.err().contains("java.io.tmpdir=" + tmp + " may be written by other users and is not sticky"), run.err());
         assertEquals(List.of(), Files.list(tmp).toList());
+        // One that cannot be written into is named, with the way to choose another.
+        Path file = Files.createFile(tmp.resolve("a-file"));
+        run = loadReport(Built.JAR, NOWHERE, "-Djava.io.tmpdir=" + file);
+        assertTrue(run.err().contains("cannot write into java.io.tmpdir=" + file + " (") && run.err().contains(
+                "): -Djava.io.tmpdir chooses another directory"), run.err());
     }
 
     @Test

@@ -118,11 +118,14 @@ class TerminalSessionTest {
             String meanwhile = Files.readString(dir.resolve("modes-meanwhile"));
             assertTrue(meanwhile.contains(" -echo "), String.join("", paths) + meanwhile);
         }
-        // Two editors: the second starts while the first is raw and ends last: it noted nothing, so
-        // it puts back nothing, and the modes are those the first editor put back as it quit.
-        handBack(new String[] {"s=$(stty -g); stty raw -echo; sleep 2; stty $s", "sleep 2"}, new String[] {"edit:", "edit:"}, "%s",
-                "second ended true", "ended true", ">typed after", "^read typed after$");
-        assertModesAsBefore();
+        // The second starts while the first is raw, and ends last, killed: it noted nothing, so it puts
+        // back nothing, and the modes are those the first put back as it quit. The library, first
+        // used by the second, takes over the count with the first call in it.
+        for (String[] paths : new String[][] {{"edit:", "edit:"}, {"run:", ""}}) {
+            handBack(new String[] {"s=$(stty -g); stty raw -echo; sleep 2; stty $s", "sleep 2; kill -KILL $$"}, paths, "%s",
+                    "second ended true", "ended true", ">typed after", "^read typed after$");
+            assertModesAsBefore();
+        }
         handBack(new String[] {"PS1='inner-bash> ' exec bash --norc -i", "sleep 1"}, "%s", "^inner-bash> $",
                 "second ended true", ">echo $((6*7))-inner", "^42-inner$", ">exit", "^in the foreground$", ">typed after",
                 "^read typed after$");
@@ -168,6 +171,9 @@ class TerminalSessionTest {
             // Inside $(...), the editor still gets the terminal for each of its streams.
             terminal.typeLine("msg=$(" + editor + "tty' " + tool + " edit); echo \"[$msg]\"");
             terminal.await("^\\[got start\\|on-the-terminal\\|\\]$");
+            // A dumb terminal gets no escape sequence: the hint ends its line, and stays.
+            terminal.typeLine("TERM=dumb EDITOR='sh " + Built.scriptedEditor(dir) + " nothing' " + tool + " edit");
+            terminal.await("^hint: Waiting for your editor to close the file\\.\\.\\. \ngot nothing$");
             terminal.typeLine(tool + " run 'stty -echo'; stty -a > stty-after-all; stty sane; echo step-$((2+1))");
             terminal.await("^step-3$");
         }

@@ -8,6 +8,7 @@ import static org.junit.jupiter.api.Assertions.assertTrue;
 import java.io.IOException;
 import java.nio.file.Files;
 import java.nio.file.Path;
+import java.nio.file.attribute.PosixFilePermissions;
 import java.util.List;
 import java.util.Map;
 import java.util.Optional;
@@ -19,9 +20,9 @@ import org.junit.jupiter.api.io.TempDir;
 class TerminalTest {
     @Test
     void shellIsShellElseBinSh() {
-        assertEquals("/bin/zsh", Terminal.userShell(Map.of("SHELL", "/bin/zsh")));
-        assertEquals("/bin/sh", Terminal.userShell(Map.of()));
-        assertEquals("/bin/sh", Terminal.userShell(Map.of("SHELL", "")));
+        assertEquals("/bin/zsh", UserEditor.userShell(Map.of("SHELL", "/bin/zsh")));
+        assertEquals("/bin/sh", UserEditor.userShell(Map.of()));
+        assertEquals("/bin/sh", UserEditor.userShell(Map.of("SHELL", "")));
     }
 
     @Test
@@ -83,12 +84,12 @@ class TerminalTest {
         };
         for (Object[] c : refusals) {
             IllegalStateException refused = assertThrows(IllegalStateException.class,
-                    () -> Terminal.openEditor((Map<String, String>) c[0], "notes.txt"));
+                    () -> Editing.openEditor((Map<String, String>) c[0], "notes.txt"));
             assertEquals(c[1], refused.getMessage());
         }
-        assertEquals(1, Terminal.openEditor(Map.of("TERM", "xterm", "VISUAL", "false"), "notes.txt"));
+        assertEquals(1, Editing.openEditor(Map.of("TERM", "xterm", "VISUAL", "false"), "notes.txt"));
         // A first word that is more than a name is the shell's to judge.
-        assertEquals(127, Terminal.openEditor(Map.of("TERM", "xterm", "VISUAL", "\"$HOME/vokrane-missing\" -x"), "notes.txt"));
+        assertEquals(127, Editing.openEditor(Map.of("TERM", "xterm", "VISUAL", "\"$HOME/vokrane-missing\" -x"), "notes.txt"));
     }
 
     @Test
@@ -153,26 +154,49 @@ class TerminalTest {
             {"same", "na\u00efve\n", Optional.of("na\u00efve\n")},  // in place, within the same tick
             {"rename", "hello\n", Optional.of("hello\n")},
             {"bom", "", Optional.of("with a mark\n")},
+            {"rmdir", "hello\n", Optional.empty()},
         };
         for (Object[] c : cases) assertEquals(c[2], editText(dir, (String) c[0], (String) c[1], ".md"), (String) c[0]);
         String modes = editText(dir, "modes", "", ".md").orElseThrow();
         assertTrue(modes.matches("700 /.*/vokrane-edit-[^/]+\n600 /.*/vokrane-edit-[^/]+/[^/]*\\.md\n"), modes);
-        for (String suffix : new String[] {"/x.md", ".m\0d"}) {
+        // Refused before anything is made: what no file name or UTF-8 file can carry, and a shared
+        // temporary directory where another user could swap the draft's directory.
+        for (String suffix : new String[] {"/x.md", ".m\0d", ".\uD800"}) {
             assertThrows(IllegalArgumentException.class, () -> editText(dir, "append", "", suffix));
+        }
+        IllegalArgumentException lone = assertThrows(IllegalArgumentException.class, () -> editText(dir, "append", "ab\uDC00", ""));
+        assertTrue(lone.getMessage().contains("unpaired surrogate at index 2"), lone.getMessage());
+        Path shared = Files.createDirectory(dir.resolve("shared"), PosixFilePermissions.asFileAttribute(
+                PosixFilePermissions.fromString("rwxrwxrwx")));
+        Files.setPosixFilePermissions(shared, PosixFilePermissions.fromString("rwxrwxrwx"));
+        String temporary = System.getProperty("java.io.tmpdir");
+        System.setProperty("java.io.tmpdir", shared.toString());
+        try {
+            IOException refused = assertThrows(IOException.class, () -> editText(dir, "append", "", ".md"));
+            assertTrue(refused.getMessage().startsWith("java.io.tmpdir=" + shared + " may be written by other users"));
+            assertEquals(List.of(), Files.list(shared).toList());
+        } finally {
+            System.setProperty("java.io.tmpdir", temporary);
         }
         assertEquals(before, editDirectories());
     }
 
     @Test
     void anEditorThatFailsThrowsAndKeepsWhatWasSavedOnly(@TempDir Path dir) throws Exception {
-        Path code = Files.writeString(dir.resolve("code"), "#!/bin/sh\n");  // a window editor that returns at once
-        code.toFile().setExecutable(true);
+        // Window editors that return at once.
+        Path code = Files.writeString(dir.resolve("code"), "#!/bin/sh\n");
+        Path emacsclient = Files.copy(code, dir.resolve("emacsclient"));
+        Path gvim = Files.copy(code, dir.resolve("gvim"));
+        for (Path editor : List.of(code, emacsclient, gvim)) editor.toFile().setExecutable(true);
         Object[][] cases = {  // editor, status, message, what the kept file holds (null: none is kept)
             {"sh " + Built.scriptedEditor(dir) + " fail", 1, "exited with status 1; the text saved is kept in ", "draft\nsaved\n"},
             {"sh " + Built.scriptedEditor(dir) + " killed", 137, "was killed by SIGKILL", null},
+            {"sh " + Built.scriptedEditor(dir) + " killed-swap", 137, "was killed by SIGKILL; what the editor left is kept in ", "draft\n"},
             {"sh " + Built.scriptedEditor(dir) + " latin1", 0, "saved text that is not UTF-8; the text saved is kept in ", "caf\u00e9\n"},
             {code.toString(), 0, "returned without the file written: code returned before its window closed: set VISUAL='" + code
-                + " --wait' so that it waits; the text saved is kept in ", "draft\n"},
+                + " --wait' so that it waits; the file, which its window may still show, is kept in ", "draft\n"},
+            {emacsclient + " -n", 0, "returned without the file written: emacsclient -n returns before its window closes: set"
+                + " VISUAL='" + emacsclient + "' so that it waits; the file, which its window may still show, is kept in ", "draft\n"},
         };
         List<Path> before = editDirectories();
         for (Object[] c : cases) {
@@ -184,12 +208,37 @@ class TerminalTest {
             if (c[3] == null) continue;
             Path kept = failed.keptFile().orElseThrow();
             assertTrue(failed.getMessage().endsWith(kept.toString()));
-            assertEquals(c[3], new String(Files.readAllBytes(kept), java.nio.charset.StandardCharsets.ISO_8859_1));
-            Files.delete(kept);
-            Files.delete(kept.getParent());
+            // A draft left untouched is kept only with what may recover the user's text: the directory.
+            Path directory = Files.isDirectory(kept) ? kept : kept.getParent();
+            if (Files.isDirectory(kept)) assertEquals("unsaved\n", Files.readString(kept.resolve(".swp")));
+            Path file = Files.isDirectory(kept) ? kept.resolve("text.txt") : kept;
+            assertEquals(c[3], new String(Files.readAllBytes(file), java.nio.charset.StandardCharsets.ISO_8859_1));
+            try (var entries = Files.list(directory)) {
+                for (Path entry : entries.toList()) Files.delete(entry);
+            }
+            Files.delete(directory);
         }
         assertEquals(before, editDirectories());
-        // With its wait flag, the same editor returning without a save is an edit left unsaved.
-        assertEquals(Optional.empty(), Editing.editText(Map.of("TERM", "xterm", "VISUAL", code + " --wait"), "x", ""));
+        // With an option that makes it wait, the same editor returning without a save is an edit left unsaved.
+        for (String waits : List.of(code + " --wait", gvim + " -v", gvim + " --nofork", emacsclient + " -c")) {
+            assertEquals(Optional.empty(), Editing.editText(Map.of("TERM", "xterm", "VISUAL", waits), "x", ""), waits);
+        }
+    }
+
+    @Test
+    void aVmHungUpDuringAnEditRemovesTheDraftUnlessTheEditorLeftSomethingBeside(@TempDir Path dir) throws Exception {
+        for (String what : List.of("hup", "hup-swap")) {  // the editor hangs the VM up, then may write a swap file
+            Path tmp = Files.createDirectory(dir.resolve(what));
+            ProcessBuilder vm = new ProcessBuilder(Built.pinnedVm(Built.JAR + ":" + Built.TEST_CLASSES,
+                    List.of("-Djava.io.tmpdir=" + tmp), "com.vok.EditTool", "edit"));
+            vm.environment().putAll(Map.of("TERM", "xterm", "VISUAL", "sh " + Built.scriptedEditor(dir) + " " + what));
+            Built.Run run = Built.run(vm);
+            assertEquals(129, run.exitCode(), run.err());
+            try (var left = Files.walk(tmp)) {
+                assertEquals(what.equals("hup") ? List.of("") : List.of("", "vokrane-edit-", "vokrane-edit-/.swp", "vokrane-edit-/text.txt"),
+                        left.map(path -> tmp.relativize(path).toString().replaceAll("vokrane-edit-[0-9]+", "vokrane-edit-")).sorted().toList(),
+                        what + run);
+            }
+        }
     }
 }
