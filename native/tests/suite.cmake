@@ -35,6 +35,12 @@ set(not_under_emulation
   # qemu runs vfork as fork: what the child does to the memory it would share cannot be seen, so
   # these would pass without testing anything
   SpawnExecFailureTiming.* SpawnExecFailureAbort.* Kinds/SpawnSignals.*)
+if(CMAKE_CROSSCOMPILING_EMULATOR AND CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+  # qemu-i386 7.2 never ends these (a child forked by the test, a signal to the waiting thread), as
+  # the other emulators do; the kernel runs them wherever it runs i386 programs
+  list(APPEND not_under_emulation SpawnExecFailureCore.* BridgeWait.AnotherChildEndingFirstKeepsItsStatus
+    BridgeWait.ASignalDuringTheWaitDoesNotEndIt)
+endif()
 if(CMAKE_CROSSCOMPILING_EMULATOR)
   list(JOIN not_under_emulation ":" excluded)
   set(filter TEST_FILTER "-${excluded}")

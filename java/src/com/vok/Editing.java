@@ -115,7 +115,7 @@ final class Editing {
         if (onTerminal[2]) System.err.print(dumb ? HINT + "\n" : HINT);
         System.err.flush();
         try {
-            return TerminalCalls.run(builder, hasTerminal, true);
+            return TerminalCalls.run(builder, hasTerminal, true, process -> { });
         } finally {
             if (onTerminal[2] && !dumb) System.err.print(ERASE_LINE);
             System.err.flush();

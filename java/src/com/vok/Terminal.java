@@ -8,17 +8,13 @@ import java.util.Optional;
  * Runs interactive programs the way a terminal user expects: the user's shell or editor, checked
  * before anything starts, with Ctrl-C going to the program and not to the VM.
  *
- * <p>The VM and the program it starts share the terminal's foreground process group, so a Ctrl-C
- * typed at the terminal reaches both, and by default the VM shuts down on it. While a program runs
- * through any method of this class, SIGINT does not end the VM, as git keeps it from ending git
- * while the editor runs. The VM catches it with a handler that does nothing rather than ignoring it,
- * which the program would inherit: a caught signal is at its default in the started program, so the
- * program gets Ctrl-C as it would without the guard. Where the VM does not handle SIGINT itself
- * ({@code -Xrs}, or started with SIGINT ignored), the guard leaves it alone and the program runs all
- * the same.
- *
- * <p>When the guard lifts after a call, and what becomes of the application's own SIGINT and
- * SIGURG handlers, the {@linkplain com.vok package's notes} say.
+ * <p>The VM and its program share the terminal's foreground process group, so a Ctrl-C reaches
+ * both, and by default the VM shuts down on it. While a program runs through any method here,
+ * SIGINT does not end the VM, as git keeps it from ending git while the editor runs: a handler that
+ * does nothing catches it (an ignored signal the program would inherit; a caught one is at its
+ * default there). A VM that does not handle SIGINT ({@code -Xrs}, or started with it ignored) is
+ * left alone. When the guard lifts, and what becomes of the application's own SIGINT and SIGURG
+ * handlers, the {@linkplain com.vok package's notes} say.
  *
  * <p>Calls may come from several threads, overlapping or not: the guard stays until the last of
  * them has ended. They still share the one terminal, and keep {@link LinuxNative}'s rule across
@@ -53,7 +49,10 @@ public final class Terminal {
 
     /**
      * Runs {@code program} as {@link LinuxNative#shell} does, with the VM's SIGINT guarded, after
-     * checking that it can be run.
+     * checking that it can be run. Where the library does not load ({@link NativeLibrary#isAvailable}
+     * is false: another system or processor), it runs through {@link ProcessBuilder} as {@link #run}
+     * runs it, with the standard streams inherited: the program then gets none of the VM's other
+     * descriptors, and the foreground is not taken back from a job-control shell that dies.
      *
      * @param program the program's name, looked up on PATH when it has no slash
      * @return the program's process ID, or -1 when it could not be started or waited for
@@ -67,7 +66,7 @@ public final class Terminal {
 
     /**
      * Runs {@code editor} on {@code file} as {@link LinuxNative#edit} does, with SIGINT guarded,
-     * after checking that the editor can be run.
+     * after checking that the editor can be run; where the library does not load, as {@link #shell}.
      *
      * @param editor the editor's name, looked up on PATH when it has no slash
      * @param file the file to edit, passed unchanged but for {@code ./} before a relative name that
@@ -89,13 +88,11 @@ public final class Terminal {
      * int status = Terminal.run(new ProcessBuilder("vim", file.toString()).inheritIO());
      * }</pre>
      *
-     * <p>When the VM has the foreground of its terminal (the first of its standard streams on its
-     * controlling terminal), the terminal's modes are saved before and put back after a program
-     * that ended with a status above 128, taken as a death by a signal as shells take it (vim killed
-     * in raw mode); a program that exits keeps the modes it set ({@code stty}). Without a terminal
-     * in the foreground, nothing more runs. Unlike {@link LinuxNative}, this cannot take the
-     * foreground back from a job-control shell that dies: run one with {@link #shell}. The program
-     * does not get the VM's other descriptors.
+     * <p>When the VM has the foreground of its terminal, the modes are saved before and put back
+     * after a program that ended with a status above 128, a death by a signal as shells take it (vim
+     * killed in raw mode); one that exits keeps the modes it set ({@code stty}). Unlike
+     * {@link LinuxNative}, this cannot take the foreground back from a job-control shell that dies:
+     * run one with {@link #shell}. The program gets none of the VM's other descriptors.
      *
      * @param builder the program, its arguments, environment, directory and redirects
      * @return the exit status as {@link Process#waitFor} gives it: 128 + N for a program killed by signal N
@@ -106,24 +103,20 @@ public final class Terminal {
     }
 
     /**
-     * Runs the user's editor on {@code file} as git does, with SIGINT guarded, and waits for it. The
-     * editor is {@code $VISUAL} unless {@code TERM} is unset or {@code dumb}, then {@code $EDITOR},
-     * then {@code vi}. A value that holds blanks or other shell syntax, such as {@code code --wait},
-     * runs as {@code sh -c '<value> "$@"' <value> <file>}; any other is the program's name. The file
-     * name reaches the editor as one argument whatever it holds; a relative name that begins with
-     * {@code -} or {@code +} is passed as {@code ./name}, so that no editor reads it as an option or a
-     * command. The shell ends as the editor ends: it catches Ctrl-C with a trap that does nothing,
-     * so an editor that handles Ctrl-C and exits 0 gives 0. The editor {@code :} succeeds at once
-     * without touching the file, as in git.
+     * Runs the user's editor on {@code file} as git does, with SIGINT guarded, and waits for it:
+     * {@code $VISUAL} unless {@code TERM} is unset or {@code dumb}, then {@code $EDITOR}, then
+     * {@code vi}. A value with blanks or other shell syntax ({@code code --wait}) runs as
+     * {@code sh -c '<value> "$@"' <value> <file>}, a shell that ends as the editor ends (its Ctrl-C
+     * trap does nothing); any other is the program's name. The file reaches the editor as one
+     * argument whatever it holds, a relative name that begins with {@code -} or {@code +} as
+     * {@code ./name}. The editor {@code :} succeeds at once without touching the file, as in git.
      *
-     * <p>It runs as {@link #run} runs a program, with three differences. Each of the VM's standard
-     * streams that is not on its terminal is given the terminal ({@code /dev/tty}) instead, so that
-     * {@code msg=$(tool compose)} and {@code cat x | tool edit} still edit on the terminal. When
-     * standard error is on the terminal, the line {@code hint: Waiting for your editor to close the
-     * file...} shows until the editor returns, as in git. And the terminal's modes come back however
-     * the editor ended. A window editor run without its wait flag (such as {@code code} without
-     * {@code --wait}) that returns without having written the file is told on standard error, with
-     * what to set.
+     * <p>It runs as {@link #run} runs a program, but each of the VM's standard streams that is not
+     * on its terminal is given the terminal ({@code /dev/tty}), so that {@code msg=$(tool compose)}
+     * still edits there; {@code hint: Waiting for your editor to close the file...} shows meanwhile
+     * on a terminal's standard error, as in git (its own line on a dumb terminal); and the modes
+     * come back however the editor ended. A window editor that returned before its window closed
+     * ({@code code} without {@code --wait}, {@code emacsclient -n}) is told on standard error.
      *
      * @param file the file to edit
      * @return the editor's exit status, as {@link #run} gives it: not 0 when the editor failed
@@ -175,5 +168,32 @@ public final class Terminal {
      */
     public static Optional<String> editText(String text, String suffix) throws IOException {
         return Editing.editText(System.getenv(), text, suffix);
+    }
+
+    /**
+     * Opens the user's pager for a tool's long output, as {@code git log} does, when standard
+     * output is the terminal; otherwise the output goes to {@code System.out} as it is. Which pager,
+     * when, and what happens while it runs and at the end: see {@link Pager}.
+     *
+     * @param variable the tool's own variable naming its pager ({@code MYTOOL_PAGER}), or null
+     * @return where to write, to be closed at the end of the output
+     * @throws IOException when the pager cannot be started all the same
+     */
+    public static Pager pager(String variable) throws IOException {
+        return Pager.open(System.getenv(), variable);
+    }
+
+    /**
+     * Shows {@code text} through the user's pager as {@link #pager} opens it, and returns once the
+     * user has left it: the whole job for a text already at hand.
+     *
+     * @param text what to show
+     * @param variable the tool's own variable naming its pager, or null
+     * @throws IOException as {@link #pager} and {@link Pager#close} throw it
+     */
+    public static void page(CharSequence text, String variable) throws IOException {
+        try (Pager pager = pager(variable)) {
+            pager.out().append(text);
+        }
     }
 }

@@ -2,7 +2,9 @@
 package com.vok;
 
 import java.io.IOException;
+import java.util.List;
 import java.util.Objects;
+import java.util.function.Consumer;
 
 /**
  * The calls that hand the terminal to a program, and the one count of them that keeps
@@ -19,64 +21,111 @@ final class TerminalCalls {
 
     private TerminalCalls() {}
 
-    /** {@link Terminal#shell}: the program checked, then run through the library under the guard. */
+    /**
+     * {@link Terminal#shell}: the program checked, then run through the library under the guard;
+     * where the library does not load, through {@link ProcessBuilder} as {@link Terminal#run} runs it.
+     */
     static int shell(String program) {
         Executables.checkRunnable(program);
-        boolean guarded = SigintGuard.enter();
-        try {
-            return LinuxNative.shell(program);
-        } finally {
-            if (guarded) SigintGuard.leave();
-        }
+        return NativeLibrary.isAvailable() ? runThroughLibrary(program, null) : runWithoutLibrary(List.of(program));
     }
 
     /** {@link Terminal#edit}: the editor and the file's name checked, then as {@link #shell}. */
     static int edit(String editor, String file) {
         Executables.checkCarried(Objects.requireNonNull(file, "file"));
         Executables.checkRunnable(editor);
+        String name = UserEditor.asFileName(file);
+        return NativeLibrary.isAvailable() ? runThroughLibrary(editor, name) : runWithoutLibrary(List.of(editor, name));
+    }
+
+    private static int runThroughLibrary(String program, String file) {
         boolean guarded = SigintGuard.enter();
         try {
-            return LinuxNative.edit(editor, UserEditor.asFileName(file));
+            return file == null ? LinuxNative.shell(program) : LinuxNative.edit(program, file);
         } finally {
             if (guarded) SigintGuard.leave();
         }
+    }
+
+    // The program's process ID, or -1 when it could not be started, as the library gives them.
+    private static int runWithoutLibrary(List<String> command) {
+        int[] pid = {-1};
+        try {
+            run(new ProcessBuilder(command).inheritIO(), usesTerminal(), false, process -> pid[0] = (int) process.pid());
+        } catch (IOException notStartedOrModesNotPutBack) {
+            // The pid says which.
+        }
+        return pid[0];
     }
 
     /** {@link Terminal#run}: modes put back after a death by a signal, where the terminal is in use. */
     static int run(ProcessBuilder builder) throws IOException {
-        boolean[] onTerminal = TerminalModes.descriptorsOnTheTerminal();
-        return run(builder, onTerminal[0] || onTerminal[1] || onTerminal[2], false);
+        return run(builder, usesTerminal(), false, process -> { });
     }
 
     /**
-     * Runs {@code builder}'s program under the SIGINT guard and waits for it, whatever interrupts
-     * the thread. When this call is alone and the VM has the foreground of a terminal that
-     * {@code usesTerminal} says is in use, the modes are saved first, and put back when the program
-     * is the last to end and {@code always} is true, or it died by a signal (a status above 128).
+     * Runs {@code builder}'s program as one call ({@link #begin}), tells {@code started} of it, and
+     * waits for it whatever interrupts the thread.
      */
-    static int run(ProcessBuilder builder, boolean usesTerminal, boolean always) throws IOException {
-        boolean alone = countCallIn();
+    static int run(ProcessBuilder builder, boolean usesTerminal, boolean always, Consumer<Process> started) throws IOException {
+        Call call = begin(usesTerminal);
+        int status = -1;
         try {
-            TerminalModes modes = null;
-            int status = -1;
-            try {
-                modes = alone ? TerminalModes.saveIfInForeground(usesTerminal) : null;
-                status = runGuarded(builder);
-            } finally {
-                if (countProgramOut() && modes != null && (always || status > 128)) modes.restoreIfInForeground();
-            }
-            return status;
+            Process process = builder.start();
+            started.accept(process);
+            status = TerminalModes.waitFor(process);
         } finally {
-            countCallOut();
+            call.end(status, always);
         }
+        return status;
     }
 
-    private static int runGuarded(ProcessBuilder builder) throws IOException {
-        boolean guarded = SigintGuard.enter();
+    // Whether any of the VM's standard streams is on its terminal.
+    private static boolean usesTerminal() {
+        boolean[] onTerminal = TerminalModes.descriptorsOnTheTerminal();
+        return onTerminal[0] || onTerminal[1] || onTerminal[2];
+    }
+
+    /**
+     * Counts a call in, before its program starts, and guards SIGINT. When the call is alone and the
+     * VM has the foreground of a terminal that {@code usesTerminal} says is in use, the modes are
+     * saved first.
+     */
+    static Call begin(boolean usesTerminal) throws IOException {
+        boolean alone = countCallIn();
+        TerminalModes modes;
         try {
-            return TerminalModes.waitFor(builder.start());
-        } finally {
+            modes = alone ? TerminalModes.saveIfInForeground(usesTerminal) : null;
+        } catch (IOException | RuntimeException e) {
+            countProgramOut();
+            countCallOut();
+            throw e;
+        }
+        return new Call(modes, SigintGuard.enter());
+    }
+
+    /** One call, between {@link #begin} and its end. */
+    static final class Call {
+        private final TerminalModes modes;
+        private final boolean guarded;
+
+        private Call(TerminalModes modes, boolean guarded) {
+            this.modes = modes;
+            this.guarded = guarded;
+        }
+
+        /**
+         * Ends the call once its program has ended with {@code status} (-1 when it did not start):
+         * the guard lifts, and the saved modes come back when its program is the last to end and
+         * {@code always} is true, or it died by a signal (a status above 128).
+         */
+        void end(int status, boolean always) throws IOException {
             if (guarded) SigintGuard.leave();
+            try {
+                if (countProgramOut() && modes != null && (always || status > 128)) modes.restoreIfInForeground();
+            } finally {
+                countCallOut();
+            }
         }
     }
 

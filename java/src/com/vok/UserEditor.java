@@ -139,7 +139,7 @@ final class UserEditor {
         if (why != null) throw new IllegalStateException(source + ": " + program + " is " + why);
     }
 
-    private static boolean hasShellSyntax(String text) {
+    static boolean hasShellSyntax(String text) {
         for (int i = 0; i < text.length(); i++) {
             if (SHELL_SYNTAX.indexOf(text.charAt(i)) >= 0) return true;
         }

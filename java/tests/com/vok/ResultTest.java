@@ -67,4 +67,17 @@ class ResultTest {
         assertEquals(-1, LinuxNative.edit("true", null));
         assertEquals(0, ProcessHandle.current().children().count());
     }
+
+    @Test
+    void whereTheLibraryCannotLoadTerminalsShellAndEditRunTheProgramAllTheSameAndGiveItsProcessId() throws Exception {
+        String program = program("0", "echo \"$@\" > " + dir.resolve("args"));
+        for (List<String> call : List.of(List.of("terminal", program), List.of("terminal", program, "-notes"))) {
+            List<String> command = Built.vm(Built.JAR + ":" + Built.TEST_CLASSES,
+                    List.of("-Dcom.vok.library.path=/nonexistent/libvokrane.so"), "com.vok.CallOnce", call.toArray(String[]::new));
+            Built.Run run = Built.run(new ProcessBuilder(command));
+            assertEquals(0, run.exitCode(), run.err());
+            assertEquals(recordedPid() + "\n", run.out());
+            assertEquals(call.size() == 2 ? "\n" : "./-notes\n", Files.readString(dir.resolve("args")));
+        }
+    }
 }
