@@ -8,6 +8,9 @@ import java.nio.file.Path;
 import java.util.ArrayList;
 import java.util.List;
 import java.util.Map;
+import java.util.regex.Matcher;
+import java.util.regex.Pattern;
+import javax.tools.ToolProvider;
 
 final class Built {
     static final Path JAR = Path.of(System.getProperty("vokrane.jar"));
@@ -73,6 +76,16 @@ final class Built {
             return new Run(exitCode, out, Files.readString(err));
         } finally {
             Files.delete(err);
+        }
+    }
+
+    /** Compiles the guide's {@code name}.java snippet into {@code dir} against {@code classPath}. */
+    static void compileFromGuide(String name, String classPath, Path dir) throws IOException {
+        Matcher snippet = Pattern.compile("```java\n(// " + name + "\\.java.*?)```", Pattern.DOTALL).matcher(Files.readString(GUIDE));
+        if (!snippet.find()) throw new AssertionError("the guide has no " + name + ".java");
+        Path source = Files.writeString(dir.resolve(name + ".java"), snippet.group(1));
+        if (ToolProvider.getSystemJavaCompiler().run(null, null, null, "-cp", classPath, "-d", dir.toString(), source.toString()) != 0) {
+            throw new AssertionError("the guide's " + name + ".java does not compile");
         }
     }
 

@@ -9,9 +9,6 @@ import java.nio.file.Path;
 import java.util.ArrayList;
 import java.util.List;
 import java.util.Map;
-import java.util.regex.Matcher;
-import java.util.regex.Pattern;
-import javax.tools.ToolProvider;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.io.TempDir;
 
@@ -79,11 +76,7 @@ class DemoTest {
 
     @Test
     void theGuidesComposeExampleGivesTheMessageWithoutHelpLinesAndAbortsOnAnEmptyOne(@TempDir Path dir) throws Exception {
-        Matcher example = Pattern.compile("```java\n(// Compose\\.java.*?)```", Pattern.DOTALL).matcher(Files.readString(Built.GUIDE));
-        assertTrue(example.find(), "the guide has no Compose.java");
-        Path source = Files.writeString(dir.resolve("Compose.java"), example.group(1));
-        assertEquals(0, ToolProvider.getSystemJavaCompiler().run(null, null, null, "-cp", Built.JAR.toString(), "-d", dir.toString(),
-                source.toString()));
+        Built.compileFromGuide("Compose", Built.JAR.toString(), dir);
         Object[][] cases = {{"append", 0, "added\n", ""}, {"nothing", 1, "", "compose: aborted, the message is empty\n"},
             {"fail", 1, "", "compose: the editor "}};
         for (Object[] c : cases) {

@@ -13,9 +13,6 @@ import java.util.ArrayList;
 import java.util.HashMap;
 import java.util.List;
 import java.util.Map;
-import java.util.regex.Matcher;
-import java.util.regex.Pattern;
-import javax.tools.ToolProvider;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.io.TempDir;
 
@@ -140,12 +137,8 @@ class PagerTest {
 
     @Test
     void theGuidesPicocliToolPagesItsEntries() throws Exception {
-        Matcher tool = Pattern.compile("```java\n(// Log\\.java.*?)```", Pattern.DOTALL).matcher(Files.readString(Built.GUIDE));
-        assertTrue(tool.find(), "the guide has no Log.java");
-        Path source = Files.writeString(dir.resolve("Log.java"), tool.group(1));
         String classPath = Built.JAR + ":/usr/share/java/picocli.jar";
-        assertEquals(0, ToolProvider.getSystemJavaCompiler().run(null, null, null, "-cp", classPath, "-d", dir.toString(),
-                source.toString()));
+        Built.compileFromGuide("Log", classPath, dir);
         try (TmuxSession terminal = terminal("LOG_PAGER", scriptedPager("recorder").toString())) {
             terminal.typeLine(Built.JAVA + " " + Built.PINNED + " -cp " + classPath + ":. Log --count 3; echo tool-ended-$((40+2))");
             terminal.await("^pager-done\ntool-ended-42$");

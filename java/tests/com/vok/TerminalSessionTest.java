@@ -11,8 +11,6 @@ import java.nio.file.Path;
 import java.util.HashMap;
 import java.util.Map;
 import java.util.regex.Matcher;
-import java.util.regex.Pattern;
-import javax.tools.ToolProvider;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.io.TempDir;
 
@@ -183,12 +181,8 @@ class TerminalSessionTest {
 
     @Test
     void theGuidesJLineToolOpensTheEditorFromAKeyAndComesBackToItsPrompt() throws Exception {
-        Matcher tool = Pattern.compile("```java\n(// Notes\\.java.*?)```", Pattern.DOTALL).matcher(Files.readString(Built.GUIDE));
-        assertTrue(tool.find(), "the guide has no Notes.java");
-        Path source = Files.writeString(dir.resolve("Notes.java"), tool.group(1));
         String classPath = Built.JAR + ":/usr/share/java/jline3.jar";
-        assertEquals(0, ToolProvider.getSystemJavaCompiler().run(null, null, null, "-cp", classPath, "-d", dir.toString(),
-                source.toString()));
+        Built.compileFromGuide("Notes", classPath, dir);
         try (TmuxSession terminal = terminal("EDITOR", "ed")) {
             terminal.typeLine(Built.JAVA + " --enable-native-access=ALL-UNNAMED " + Built.PINNED + " -cp " + classPath
                     + ":. Notes; echo tool-ended-$((40+2))");
