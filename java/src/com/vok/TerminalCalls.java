@@ -1,4 +1,4 @@
-// Hands the VM's terminal to a program started through ProcessBuilder, under the one count of calls that every path shares.
+// The calls that hand the VM's terminal to a program, on every path, and the one count of them all.
 package com.vok;
 
 import java.io.IOException;

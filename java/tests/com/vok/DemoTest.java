@@ -80,7 +80,8 @@ class DemoTest {
         Object[][] cases = {{"append", 0, "added\n", ""}, {"nothing", 1, "", "compose: aborted, the message is empty\n"},
             {"fail", 1, "", "compose: the editor "}};
         for (Object[] c : cases) {
-            ProcessBuilder vm = new ProcessBuilder(Built.pinnedVm(Built.JAR + ":" + dir, List.of(), "Compose"));
+            // The failed edit keeps its file: in the test's own directory, not /tmp.
+            ProcessBuilder vm = new ProcessBuilder(Built.pinnedVm(Built.JAR + ":" + dir, List.of("-Djava.io.tmpdir=" + dir), "Compose"));
             vm.environment().putAll(Map.of("TERM", "xterm", "VISUAL", "sh " + Built.scriptedEditor(dir) + " " + c[0]));
             Built.Run run = Built.run(vm);
             assertEquals(c[1], run.exitCode(), run.err());
