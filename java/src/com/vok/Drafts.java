@@ -15,7 +15,7 @@ import java.util.stream.Stream;
 final class Drafts {
     // The drafts being edited, by directory, with the draft's state when the editor got it.
     private static final Map<Path, Draft> OPEN = new ConcurrentHashMap<>();
-    private static volatile boolean hooked;
+    private static boolean hooked;  // guarded by Drafts.class
 
     private Drafts() {}
 
@@ -28,14 +28,16 @@ final class Drafts {
 
     /**
      * Notes {@code file}, just written, as the draft its directory holds, to be removed on the VM's
-     * way out if nothing of the user's is in it by then.
+     * way out if nothing of the user's is in it by then; gives back its state as noted.
      */
-    static void open(Path file) throws IOException {
+    static FileState open(Path file) throws IOException {
         synchronized (Drafts.class) {
             if (!hooked) Runtime.getRuntime().addShutdownHook(new Thread(Drafts::removeUntouched, "vokrane-drafts"));
             hooked = true;
         }
-        OPEN.put(file.getParent(), new Draft(file, FileState.of(file)));
+        FileState before = FileState.of(file);
+        OPEN.put(file.getParent(), new Draft(file, before));
+        return before;
     }
 
     /** Whether the draft was saved since {@link #open}, or the editor made anything beside it (vim's swap file). */
@@ -96,32 +98,6 @@ final class Drafts {
             } catch (NoSuchFileException gone) {
                 return false;
             }
-        }
-    }
-
-    /**
-     * What tells whether an editor wrote a file, whatever the clock's resolution: a save in place
-     * changes the change time and the size or time; a save by rename, the file key.
-     */
-    static final class FileState {
-        final boolean exists;
-        final Map<String, Object> attributes;
-
-        private FileState(boolean exists, Map<String, Object> attributes) {
-            this.exists = exists;
-            this.attributes = attributes;
-        }
-
-        static FileState of(Path file) throws IOException {
-            try {
-                return new FileState(true, Files.readAttributes(file, "unix:size,lastModifiedTime,fileKey,ctime"));
-            } catch (NoSuchFileException gone) {
-                return new FileState(false, Map.of());
-            }
-        }
-
-        boolean writtenSince(FileState before) {
-            return exists && (!before.exists || !attributes.equals(before.attributes));
         }
     }
 }

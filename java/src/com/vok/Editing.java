@@ -36,15 +36,15 @@ final class Editing {
         if (editor.isNoOp()) return 0;
         editor.check(environment.get("PATH"));
         Path path = Path.of(file);
-        Drafts.FileState before = Drafts.FileState.of(path);
+        FileState before = FileState.of(path);
         int status = runEditor(environment, editor, file);
-        String advice = status == 0 && !Drafts.FileState.of(path).writtenSince(before) ? editor.windowEditorAdvice() : null;
+        String advice = status == 0 && !FileState.of(path).writtenSince(before) ? editor.windowEditorAdvice() : null;
         if (advice != null) System.err.println("vokrane: " + advice);
         return status;
     }
 
     static Optional<String> editText(Map<String, String> environment, String text, String suffix) throws IOException {
-        checkCarried(Objects.requireNonNull(text, "text"));
+        checkPaired(Objects.requireNonNull(text, "text"));
         Objects.requireNonNull(suffix, "suffix");
         if (suffix.indexOf('/') >= 0 || suffix.indexOf('\0') >= 0) {
             throw new IllegalArgumentException("the suffix \"" + suffix + "\" holds '/' or NUL, which cannot end a file's name");
@@ -59,10 +59,9 @@ final class Editing {
             write(file, text.getBytes(StandardCharsets.UTF_8));
             // Set back, so that a save within the same clock tick still changes the time.
             Files.setLastModifiedTime(file, FileTime.fromMillis(System.currentTimeMillis() - 10_000));
-            Drafts.FileState before = Drafts.FileState.of(file);
-            Drafts.open(file);
+            FileState before = Drafts.open(file);
             int status = runEditor(environment, editor, file.toString());
-            Drafts.FileState after = Drafts.FileState.of(file);
+            FileState after = FileState.of(file);
             boolean saved = after.writtenSince(before);
             String editorSaid = "the editor \"" + editor.value() + "\" ";
             if (status != 0) {
@@ -110,12 +109,11 @@ final class Editing {
                 .redirectError(onTerminal[2] || !hasTerminal ? Redirect.INHERIT : Redirect.to(TerminalModes.TERMINAL));
         // As git does: a window editor may open behind other windows; a terminal editor draws over
         // it. A dumb terminal gets no escape sequence: the hint ends its line, and stays.
-        String term = environment.get("TERM");
-        boolean dumb = term == null || term.equals("dumb");
+        boolean dumb = TerminalModes.isDumb(environment);
         if (onTerminal[2]) System.err.print(dumb ? HINT + "\n" : HINT);
         System.err.flush();
         try {
-            return TerminalCalls.run(builder, hasTerminal, true, process -> { });
+            return TerminalCalls.run(builder, hasTerminal, true);
         } finally {
             if (onTerminal[2] && !dumb) System.err.print(ERASE_LINE);
             System.err.flush();
@@ -143,7 +141,7 @@ final class Editing {
     }
 
     // A lone surrogate has no UTF-8 form: it would be written as '?' and come back changed.
-    private static void checkCarried(String text) {
+    private static void checkPaired(String text) {
         for (int i = 0; i < text.length(); i++) {
             if (Character.isHighSurrogate(text.charAt(i)) && i + 1 < text.length() && Character.isLowSurrogate(text.charAt(i + 1))) {
                 i++;

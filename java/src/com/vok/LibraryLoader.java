@@ -71,11 +71,12 @@ final class LibraryLoader {
     // The file the property names, once it could be a shared library: the VM's own error for one
     // that is not says little of why, and an empty property would load the working directory.
     private static String checkedLibrary(String explicit, String file) {
+        File named = new File(file);
         String what = null;
         if (explicit.isEmpty()) what = "the property is empty";
-        else if (new File(file).isDirectory()) what = "it is a directory";
-        else if (new File(file).isFile() && new File(file).length() == 0) what = "it is an empty file";
-        else if (new File(file).isFile() && !startsWithElfMagic(file)) what = "it is not a shared library (no ELF header)";
+        else if (named.isDirectory()) what = "it is a directory";
+        else if (named.isFile() && named.length() == 0) what = "it is an empty file";
+        else if (named.isFile() && !startsWithElfMagic(file)) what = "it is not a shared library (no ELF header)";
         if (what != null) throw new UnsatisfiedLinkError(what + ", where a path to libvokrane.so was expected");
         return file;
     }

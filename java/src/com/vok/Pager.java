@@ -75,8 +75,7 @@ public final class Pager implements Closeable {
     static Pager open(Map<String, String> environment, String variable) throws IOException {
         synchronized (Pager.class) {
             if (paging != null) return new Pager(null, null, null, paging);
-            String term = environment.get("TERM");
-            ProcessBuilder builder = term == null || term.equals("dumb") || !TerminalModes.descriptorsOnTheTerminal()[1]
+            ProcessBuilder builder = TerminalModes.isDumb(environment) || !TerminalModes.descriptorsOnTheTerminal()[1]
                     ? null : UserPager.builder(environment, variable);
             if (builder == null) return new Pager(null, null, null, null);
             System.out.flush();

@@ -60,7 +60,12 @@ final class TerminalCalls {
 
     /** {@link Terminal#run}: modes put back after a death by a signal, where the terminal is in use. */
     static int run(ProcessBuilder builder) throws IOException {
-        return run(builder, usesTerminal(), false, process -> { });
+        return run(builder, usesTerminal(), false);
+    }
+
+    /** Runs {@code builder}'s program as one call, as the next does. */
+    static int run(ProcessBuilder builder, boolean usesTerminal, boolean always) throws IOException {
+        return run(builder, usesTerminal, always, process -> { });
     }
 
     /**

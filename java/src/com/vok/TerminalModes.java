@@ -6,6 +6,7 @@ import java.io.IOException;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
+import java.util.Map;
 
 /**
  * The VM's controlling terminal, read from {@code /proc/self/stat} (its device, the VM's process
@@ -35,6 +36,12 @@ final class TerminalModes {
             }
         }
         return on;
+    }
+
+    /** Whether {@code TERM} is unset or {@code dumb}: a terminal that takes no escape sequence. */
+    static boolean isDumb(Map<String, String> environment) {
+        String term = environment.get("TERM");
+        return term == null || term.equals("dumb");
     }
 
     /** Whether the VM has a controlling terminal, whatever its descriptors are. */

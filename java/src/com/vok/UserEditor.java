@@ -36,8 +36,7 @@ final class UserEditor {
      * then {@code vi}. An empty variable counts as unset.
      */
     static UserEditor of(Map<String, String> environment) {
-        String term = environment.get("TERM");
-        boolean dumb = term == null || term.equals("dumb");
+        boolean dumb = TerminalModes.isDumb(environment);
         for (String variable : dumb ? List.of("EDITOR") : List.of("VISUAL", "EDITOR")) {
             String value = environment.get(variable);
             if (value != null && !value.isEmpty()) return new UserEditor(variable, variable + " is \"" + value + "\"", value);
@@ -133,10 +132,21 @@ final class UserEditor {
      * and its value. A command whose first word is more than a name is left for the shell to judge.
      */
     void check(String path) {
-        String program = value.strip().split("[ \t\n]+", 2)[0];
-        if (hasShellSyntax(program)) return;
-        String why = Executables.whyNotRunnable(program, path);
-        if (why != null) throw new IllegalStateException(source + ": " + program + " is " + why);
+        String why = whyCommandCannotRun(value, path);
+        if (why != null) throw new IllegalStateException(source + ": " + firstWord(value) + " is " + why);
+    }
+
+    /**
+     * Why a command as git runs it cannot run with {@code path} as PATH: why its first word is no
+     * program; null when it is one, or when that word is more than a name and the shell must judge.
+     */
+    static String whyCommandCannotRun(String command, String path) {
+        String program = firstWord(command);
+        return hasShellSyntax(program) ? null : Executables.whyNotRunnable(program, path);
+    }
+
+    private static String firstWord(String command) {
+        return command.strip().split("[ \t\n]+", 2)[0];
     }
 
     static boolean hasShellSyntax(String text) {

@@ -39,8 +39,7 @@ final class UserPager {
             if (value == null || value.isBlank() || value.strip().equals("cat")) return null;
             // A value with blanks or shell syntax runs through sh, as git runs it; its first word,
             // when it is a plain name, must be a program all the same, or its output would be lost.
-            String program = value.strip().split("[ \t\n]+", 2)[0];
-            String why = UserEditor.hasShellSyntax(program) ? null : Executables.whyNotRunnable(program, path);
+            String why = UserEditor.whyCommandCannotRun(value, path);
             if (why != null) {
                 System.err.println("vokrane: not paging: the pager \"" + value + "\" from " + from + " is " + why);
                 return null;
