@@ -32,8 +32,7 @@ final class Drafts {
      */
     static FileState open(Path file) throws IOException {
         synchronized (Drafts.class) {
-            if (!hooked) Runtime.getRuntime().addShutdownHook(new Thread(Drafts::removeUntouched, "vokrane-drafts"));
-            hooked = true;
+            if (!hooked) hooked = ExitHooks.add(Drafts::removeUntouched, "vokrane-drafts");
         }
         FileState before = FileState.of(file);
         OPEN.put(file.getParent(), new Draft(file, before));

@@ -30,11 +30,11 @@ final class Editing {
 
     private Editing() {}
 
-    static int openEditor(Map<String, String> environment, String file) throws IOException {
+    static int openEditor(Map<String, String> environment, String variable, String file) throws IOException {
         checkEncodable(Objects.requireNonNull(file, "file"));
-        UserEditor editor = UserEditor.of(environment);
+        UserEditor editor = UserEditor.of(environment, variable);
         if (editor.isNoOp()) return 0;
-        editor.check(environment.get("PATH"));
+        editor.check(environment);
         Path path = Path.of(file);
         FileState before = FileState.of(path);
         int status = runEditor(environment, editor, file);
@@ -43,20 +43,25 @@ final class Editing {
         return status;
     }
 
-    static Optional<String> editText(Map<String, String> environment, String text, String suffix) throws IOException {
+    static Optional<String> editText(Map<String, String> environment, String variable, String text, String suffix)
+            throws IOException {
         checkPaired(Objects.requireNonNull(text, "text"));
         Objects.requireNonNull(suffix, "suffix");
         if (suffix.indexOf('/') >= 0 || suffix.indexOf('\0') >= 0) {
             throw new IllegalArgumentException("the suffix \"" + suffix + "\" holds '/' or NUL, which cannot end a file's name");
         }
         checkEncodable(suffix);
-        UserEditor editor = UserEditor.of(environment);
+        UserEditor editor = UserEditor.of(environment, variable);
         if (editor.isNoOp()) return Optional.empty();
-        editor.check(environment.get("PATH"));
+        editor.check(environment);
         Path file = Drafts.createDirectory().resolve("text" + suffix);
         boolean keep = false;
         try {
-            write(file, text.getBytes(StandardCharsets.UTF_8));
+            try {
+                write(file, text.getBytes(StandardCharsets.UTF_8));
+            } catch (IOException e) {
+                throw PrivateDirectories.cannotWrite(file.getParent().getParent(), e);
+            }
             // Set back, so that a save within the same clock tick still changes the time.
             Files.setLastModifiedTime(file, FileTime.fromMillis(System.currentTimeMillis() - 10_000));
             FileState before = Drafts.open(file);

@@ -4,12 +4,20 @@ package com.vok;
 import java.io.File;
 import java.io.FileInputStream;
 import java.io.IOException;
+import java.net.URISyntaxException;
+import java.nio.file.Path;
+import java.security.CodeSource;
 import java.util.ArrayList;
 import java.util.List;
+import java.util.jar.JarFile;
 
 final class LibraryLoader {
     static final String PATH_PROPERTY = "com.vok.library.path";
     static final String RESOURCES = "/com/vok/native/PLATFORM/libvokrane.so";
+    // What this jar's LinuxNative binds: a libvokrane.so without all of them is another version's.
+    static final List<String> ENTRY_POINTS = List.of("Java_com_vok_LinuxNative_shell", "Java_com_vok_LinuxNative_edit",
+            "Java_com_vok_LinuxNative_countCallIn", "Java_com_vok_LinuxNative_countProgramOut",
+            "Java_com_vok_LinuxNative_countCallOut");
 
     private LibraryLoader() {}
 
@@ -68,16 +76,19 @@ final class LibraryLoader {
                 + String.join("\n  ", tried));
     }
 
-    // The file the property names, once it could be a shared library: the VM's own error for one
-    // that is not says little of why, and an empty property would load the working directory.
+    // The file the property names, once it is this jar's library: the VM's own error for one that
+    // is not says little of why, an empty property would load the working directory, and a library
+    // of another version loads but fails at its first call.
     private static String checkedLibrary(String explicit, String file) {
         File named = new File(file);
         String what = null;
         if (explicit.isEmpty()) what = "the property is empty";
+        else if (!named.exists()) what = "no such file";
         else if (named.isDirectory()) what = "it is a directory";
         else if (named.isFile() && named.length() == 0) what = "it is an empty file";
         else if (named.isFile() && !startsWithElfMagic(file)) what = "it is not a shared library (no ELF header)";
         if (what != null) throw new UnsatisfiedLinkError(what + ", where a path to libvokrane.so was expected");
+        checkEntryPoints(named);
         return file;
     }
 
@@ -90,16 +101,52 @@ final class LibraryLoader {
         }
     }
 
+    // Refuses a library that lacks what this jar's LinuxNative binds, before it is loaded.
+    private static void checkEntryPoints(File library) {
+        List<String> missing;
+        try {
+            missing = ElfExports.missing(library.toPath(), ENTRY_POINTS);
+        } catch (IOException unreadable) {
+            return;  // the VM's own error says why
+        }
+        if (missing.isEmpty()) return;
+        throw new UnsatisfiedLinkError(library + " is not the libvokrane.so of this jar (version " + jarVersion() + "): it lacks " + String.join(", ", missing)
+                + (missing.size() < ENTRY_POINTS.size() ? " (a library of another version?)" : " (not libvokrane at all?)"));
+    }
+
+    // The version in the manifest of the jar these classes came from: the package's own may have
+    // been defined by another jar of the same package.
+    private static String jarVersion() {
+        try {
+            CodeSource source = LibraryLoader.class.getProtectionDomain().getCodeSource();
+            try (JarFile jar = new JarFile(Path.of(source.getLocation().toURI()).toFile(), false)) {
+                String version = jar.getManifest().getMainAttributes().getValue("Implementation-Version");
+                if (version != null) return version;
+            }
+        } catch (IOException | URISyntaxException | RuntimeException notAJar) {
+            // unknown, then
+        }
+        return "unknown";
+    }
+
     // libvokrane.so from the first directory of `libraryPath` that has one, as System.loadLibrary
     // would load it, but knowing which file that was.
     private static String loadFromLibraryPath(String libraryPath) {
+        List<String> refused = new ArrayList<>();
         for (String directory : libraryPath.split(File.pathSeparator, -1)) {
             // An empty entry is the working directory, as for loadLibrary.
             File file = (directory.isEmpty() ? new File("libvokrane.so") : new File(directory, "libvokrane.so")).getAbsoluteFile();
             if (!file.isFile()) continue;
+            try {
+                checkEntryPoints(file);
+            } catch (UnsatisfiedLinkError anotherVersion) {
+                refused.add(anotherVersion.getMessage());
+                continue;
+            }
             System.load(file.getPath());
             return file.getPath();
         }
-        throw new UnsatisfiedLinkError("no libvokrane.so in any of its directories");
+        throw new UnsatisfiedLinkError(refused.isEmpty() ? "no libvokrane.so in any of its directories"
+                : "refused " + String.join("; ", refused) + ", and found no other");
     }
 }

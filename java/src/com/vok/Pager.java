@@ -35,10 +35,15 @@ import java.util.Map;
  * whose program cannot be found is not started: the output goes to standard output, and one line
  * on standard error names the command and the variable it came from.
  *
- * <p>Secure mode. When the VM's effective user is not the owner of the terminal on descriptor 1
- * (a tool run with {@code sudo}), the variables are ignored and the pager is {@code less} alone,
- * with {@code LESSSECURE=1}, so that the user cannot run a shell from it with the VM's rights;
- * without {@code less}, nothing pages.
+ * <p>Secure mode. When the person at the terminal may not be the user the VM runs as (a tool run
+ * with {@code sudo} or {@code pkexec}), the variables are ignored and the pager is {@code less}
+ * alone, with {@code LESSSECURE=1}, so that nobody can run a shell from it with the VM's rights;
+ * without {@code less}, nothing pages. Any one of these facts turns it on: the owner of the
+ * terminal on descriptor 1 is not the VM's effective user; the user who logged in (Linux's
+ * {@code /proc/self/loginuid}, where the kernel records one) is not; the VM runs as root with
+ * {@code SUDO_UID} or {@code PKEXEC_UID} naming another user; the real user is not the effective
+ * one. A fact that cannot be read turns it on too. A user's own tool on their own terminal is not
+ * in secure mode: {@code $PAGER} is theirs to choose.
  *
  * <p>While it pages. What the tool writes reaches the pager as the bytes {@code System.out} would
  * have written ({@code stdout.encoding}, else the platform's charset), buffered: {@link #close}
@@ -47,14 +52,24 @@ import java.util.Map;
  * When the user leaves the pager before the end ({@code q}), or the pager dies, writes are dropped
  * without an exception or a message, and {@link #hasQuit} turns true: a tool that checks it stops
  * within a few writes. A pager killed by a signal has the terminal's modes put back, as an editor
- * has. Only one pager runs at a time: while one is open, {@link Terminal#pager} writes into it.
+ * has. Only one pager runs at a time: while one is open, {@link Terminal#pager} writes into it, and
+ * once that one has closed, the inner one writes to standard output; while one is closing (the
+ * user is still reading), {@link Terminal#pager} waits for the user to leave it. A program that any
+ * other method of {@link Terminal} hands the terminal to first ends the page as {@link #close}
+ * does, and a pager opened while such a program runs writes to standard output: never two of the
+ * VM's programs read the terminal at once. Once the user has left the pager, the guard on Ctrl-C
+ * lifts at the tool's next write, so that Ctrl-C ends a tool that does not check {@link #hasQuit}.
  *
  * <p>At the end. {@link #close} sends the rest and waits until the user has left the pager; should
- * the VM exit with a pager still open ({@code System.exit}, the end of {@code main} with the pager
- * left open), it does the same on its way out, so that the shell's prompt never lands in the page.
+ * the VM exit with a pager still open or closing ({@code System.exit} from any thread, the end of
+ * {@code main} with the pager left open), it does the same on its way out, so that the shell's
+ * prompt never lands in the page. A pager opened by a shutdown hook pages as any other.
  */
 public final class Pager implements Closeable {
-    private static Pager paging;  // the pager started and still open; guarded by Pager.class
+    // The pager started, from its start until its process has ended and its call is over, and the
+    // number of programs that other calls have the terminal handed to; both guarded by Pager.class.
+    private static Pager paging;
+    private static int programsOnTerminal;
     private static boolean hooked;
 
     private final Process process;  // null when this writes to standard output or into another pager
@@ -62,21 +77,25 @@ public final class Pager implements Closeable {
     private final PrintStream out;
     private final Pager into;
     private final PagerInput input;
-    private boolean closed;
+    private volatile boolean closing;
+    private volatile boolean ended;
 
     private Pager(Process process, TerminalCalls.Call call, Charset charset, Pager into) {
         this.process = process;
         this.call = call;
         this.into = into;
-        this.input = process == null ? null : new PagerInput(process.getOutputStream());
-        this.out = process == null ? (into == null ? System.out : into.out) : new PrintStream(input, false, charset);
+        this.input = process == null ? null : new PagerInput(process, call);
+        this.out = process == null ? System.out : new PrintStream(input, false, charset);
     }
 
     static Pager open(Map<String, String> environment, String variable) throws IOException {
         synchronized (Pager.class) {
+            // A pager closing has its input shut, and waits for the user: a second one would share
+            // the terminal with it.
+            while (paging != null && paging.closing) awaitEnd(paging);
             if (paging != null) return new Pager(null, null, null, paging);
-            ProcessBuilder builder = TerminalModes.isDumb(environment) || !TerminalModes.descriptorsOnTheTerminal()[1]
-                    ? null : UserPager.builder(environment, variable);
+            ProcessBuilder builder = programsOnTerminal > 0 || TerminalModes.isDumb(environment)
+                    || !TerminalModes.descriptorsOnTheTerminal()[1] ? null : UserPager.builder(environment, variable);
             if (builder == null) return new Pager(null, null, null, null);
             System.out.flush();
             TerminalCalls.Call call = TerminalCalls.begin(true);
@@ -88,10 +107,32 @@ public final class Pager implements Closeable {
                 throw e;
             }
             paging = new Pager(process, call, charset(), null);
-            if (!hooked) Runtime.getRuntime().addShutdownHook(new Thread(Pager::closeAtExit, "vokrane-pager"));
-            hooked = true;
+            if (!hooked) hooked = ExitHooks.add(Pager::closeAtExit, "vokrane-pager");
             return paging;
         }
+    }
+
+    /**
+     * Ends the page that is open, as {@link #close} does, before another call hands the terminal to
+     * a program; until {@link #programEnded}, a pager opened writes to standard output.
+     */
+    static void endPageForProgram() throws IOException {
+        for (;;) {
+            Pager open;
+            synchronized (Pager.class) {
+                if (paging == null) {
+                    programsOnTerminal++;
+                    return;
+                }
+                open = paging;
+            }
+            open.close();
+        }
+    }
+
+    /** The program of a call that {@link #endPageForProgram} let through has ended. */
+    static synchronized void programEnded() {
+        programsOnTerminal--;
     }
 
     /**
@@ -100,17 +141,17 @@ public final class Pager implements Closeable {
      * @return the pager's input, or {@code System.out} when nothing pages
      */
     public PrintStream out() {
-        return out;
+        return into != null && !into.ended ? into.out : out;
     }
 
     /**
-     * Whether a pager was started for this output (or the one it writes into), so that a tool can
-     * choose colours as git's {@code color.pager} does.
+     * Whether a pager was started for this output (or the one it writes into, while that is open),
+     * so that a tool can choose colours as git's {@code color.pager} does.
      *
      * @return true when the output goes to a pager
      */
     public boolean isPaging() {
-        return process != null || (into != null && into.isPaging());
+        return process != null || (into != null && !into.ended);
     }
 
     /**
@@ -120,28 +161,52 @@ public final class Pager implements Closeable {
      * @return true once what is written is dropped
      */
     public boolean hasQuit() {
-        return into != null ? into.hasQuit() : process != null && (input.isDropping() || !process.isAlive());
+        if (into != null) return !into.ended && into.hasQuit();
+        return process != null && input.isDropping();
     }
 
     /**
      * The end of the output: sends what is held and waits until the user has left the pager, whom
      * it leaves the terminal to as before. When nothing pages, it flushes {@code System.out} and
-     * leaves it open; a pager opened inside another leaves that one open too. Calling it again does
-     * nothing.
+     * leaves it open; a pager opened inside another leaves that one open too. Calling it again, from
+     * any thread, waits for the same end.
      *
      * @throws IOException when the terminal's modes cannot be put back after a pager killed by a signal
      */
     @Override
     public void close() throws IOException {
-        out.flush();
+        out().flush();
         if (process == null) return;
         synchronized (Pager.class) {
-            if (closed) return;
-            closed = true;
-            paging = null;
+            if (closing) {
+                awaitEnd(this);
+                return;
+            }
+            closing = true;
         }
-        out.close();
-        call.end(TerminalModes.waitFor(process), false);
+        try {
+            out.close();
+            call.end(TerminalModes.waitFor(process), false);
+        } finally {
+            synchronized (Pager.class) {
+                ended = true;
+                paging = null;
+                Pager.class.notifyAll();
+            }
+        }
+    }
+
+    // Waits, holding Pager.class, until `pager` has ended; an interrupt meanwhile is kept for later.
+    private static void awaitEnd(Pager pager) {
+        boolean interrupted = false;
+        while (!pager.ended) {
+            try {
+                Pager.class.wait();
+            } catch (InterruptedException e) {
+                interrupted = true;
+            }
+        }
+        if (interrupted) Thread.currentThread().interrupt();
     }
 
     private static void closeAtExit() {

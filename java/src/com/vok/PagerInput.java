@@ -5,16 +5,29 @@ import java.io.IOException;
 import java.io.OutputStream;
 
 final class PagerInput extends OutputStream {
+    private final Process pager;
+    private final TerminalCalls.Call call;
     private final OutputStream pipe;
     private volatile boolean dropping;
 
-    PagerInput(OutputStream pipe) {
-        this.pipe = pipe;
+    PagerInput(Process pager, TerminalCalls.Call call) {
+        this.pager = pager;
+        this.call = call;
+        this.pipe = pager.getOutputStream();
     }
 
-    /** Whether the pager has gone (the user left it, or it died), so that writes are dropped. */
+    /**
+     * Whether the pager has gone (the user left it, or it died), so that writes are dropped. Once
+     * it has, Ctrl-C is the tool's again: the pager that it was kept for has ended.
+     */
     boolean isDropping() {
+        if (!dropping && !pager.isAlive()) drop();
         return dropping;
+    }
+
+    private void drop() {
+        dropping = true;
+        call.releaseGuard();
     }
 
     @Override
@@ -22,23 +35,25 @@ final class PagerInput extends OutputStream {
         write(new byte[] {(byte) b}, 0, 1);
     }
 
+    // The pipe buffers what fits: a pager that has gone is seen at the next write, not only when
+    // a full buffer fails.
     @Override
     public void write(byte[] bytes, int offset, int length) {
-        if (dropping) return;
+        if (isDropping()) return;
         try {
             pipe.write(bytes, offset, length);
         } catch (IOException gone) {
-            dropping = true;
+            drop();
         }
     }
 
     @Override
     public void flush() {
-        if (dropping) return;
+        if (isDropping()) return;
         try {
             pipe.flush();
         } catch (IOException gone) {
-            dropping = true;
+            drop();
         }
     }
 
@@ -48,7 +63,7 @@ final class PagerInput extends OutputStream {
         try {
             pipe.close();
         } catch (IOException gone) {
-            dropping = true;
+            drop();
         }
     }
 }

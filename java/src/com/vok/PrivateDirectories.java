@@ -1,4 +1,4 @@
-// A new directory of this user's alone under java.io.tmpdir, made only where no other user can rename it away.
+// A new directory of this user's alone under java.io.tmpdir, made only where no other user can change the path to it.
 package com.vok;
 
 import java.io.IOException;
@@ -15,9 +15,11 @@ final class PrivateDirectories {
     private PrivateDirectories() {}
 
     /**
-     * {@code java.io.tmpdir}, made absolute, once it is known that no other user can rename away
-     * what is made in it: private, or sticky as {@code /tmp} is. Elsewhere another user could
-     * {@code hazard}, and the message says so.
+     * {@code java.io.tmpdir}, as its real path, once it is known that no other user can change it or
+     * any directory above it: each is owned by root or the VM's effective user, and none may be
+     * written by its group or by others unless it is sticky (as {@code /tmp} is), where only its
+     * owners may rename what is in it. Elsewhere another user could {@code hazard}, and the
+     * message names the directory that fails and why.
      */
     static Path temporaryDirectory(String hazard) throws IOException {
         String temporary = System.getProperty("java.io.tmpdir");
@@ -27,12 +29,33 @@ final class PrivateDirectories {
         } catch (InvalidPathException e) {
             throw new IOException("java.io.tmpdir=" + temporary + " is not a path in this VM's encoding of file names");
         }
-        int mode = (Integer) Files.getAttribute(parent, "unix:mode");
-        if ((mode & 022) != 0 && (mode & 01000) == 0) {
-            throw new IOException("java.io.tmpdir=" + parent + " may be written by other users and is not sticky, so"
-                    + " another user could " + hazard + "; set java.io.tmpdir to a private directory, or one with the sticky bit");
+        Path real;
+        try {
+            real = parent.toRealPath();
+        } catch (IOException e) {
+            throw cannotWrite(parent, e);
         }
-        return parent;
+        int me = Users.effective();
+        for (Path directory = real; directory != null; directory = directory.getParent()) {
+            String why = whyOthersCanChange(directory, me);
+            if (why == null) continue;
+            String which = directory.equals(real) ? "java.io.tmpdir=" + parent : "java.io.tmpdir=" + parent
+                    + " lies in " + directory + ", which";
+            throw new IOException(which + " " + why + ", so another user could " + hazard + "; set java.io.tmpdir to a"
+                    + " directory that no other user can change, nor any directory above it");
+        }
+        return real;
+    }
+
+    // Why a user other than root and `me` could rename what `directory` holds, or null.
+    private static String whyOthersCanChange(Path directory, int me) throws IOException {
+        int owner = (Integer) Files.getAttribute(directory, "unix:uid");
+        int mode = (Integer) Files.getAttribute(directory, "unix:mode");
+        boolean sticky = (mode & 01000) != 0;
+        if (owner != Users.ROOT && owner != me) return "belongs to another user (" + owner + ")";
+        if ((mode & 02) != 0 && !sticky) return "may be written by other users and is not sticky";
+        if ((mode & 020) != 0 && !sticky) return "may be written by its group and is not sticky";
+        return null;
     }
 
     /** Why writing into {@code parent} failed, naming it and how to choose another. */

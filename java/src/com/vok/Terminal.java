@@ -103,9 +103,22 @@ public final class Terminal {
     }
 
     /**
+     * Runs the user's editor on {@code file}: {@link #openEditor(String, String)} with no variable of
+     * the tool's own.
+     *
+     * @param file the file to edit
+     * @return the editor's exit status
+     * @throws IOException as {@link #openEditor(String, String)} does
+     */
+    public static int openEditor(String file) throws IOException {
+        return openEditor(file, null);
+    }
+
+    /**
      * Runs the user's editor on {@code file} as git does, with SIGINT guarded, and waits for it:
-     * {@code $VISUAL} unless {@code TERM} is unset or {@code dumb}, then {@code $EDITOR}, then
-     * {@code vi}. A value with blanks or other shell syntax ({@code code --wait}) runs as
+     * the tool's own {@code variable} when it is set and not empty (as git reads {@code GIT_EDITOR}),
+     * whatever {@code TERM} is, then {@code $VISUAL} unless {@code TERM} is unset or {@code dumb}, then
+     * {@code $EDITOR}, then {@code vi}. A value with blanks or other shell syntax ({@code code --wait}) runs as
      * {@code sh -c '<value> "$@"' <value> <file>}, a shell that ends as the editor ends (its Ctrl-C
      * trap does nothing); any other is the program's name. The file reaches the editor as one
      * argument whatever it holds, a relative name that begins with {@code -} or {@code +} as
@@ -119,23 +132,38 @@ public final class Terminal {
      * ({@code code} without {@code --wait}, {@code emacsclient -n}) is told on standard error.
      *
      * @param file the file to edit
+     * @param variable the tool's own variable naming its editor ({@code MYTOOL_EDITOR}), or null
      * @return the editor's exit status, as {@link #run} gives it: not 0 when the editor failed
      * @throws IllegalStateException before anything starts, when the editor's program cannot be
-     *     found, naming the variable and its value
+     *     found, naming the variable it came from and its value
      * @throws IllegalArgumentException before anything starts, when the file's name cannot be
      *     written in the VM's encoding of file names ({@code sun.jnu.encoding})
      * @throws IOException when the editor cannot be started all the same
      */
-    public static int openEditor(String file) throws IOException {
-        return Editing.openEditor(System.getenv(), file);
+    public static int openEditor(String file, String variable) throws IOException {
+        return Editing.openEditor(System.getenv(), variable, file);
+    }
+
+    /**
+     * Lets the user edit {@code text}: {@link #editText(String, String, String)} with no variable of
+     * the tool's own.
+     *
+     * @param text what the file holds when the editor opens it
+     * @param suffix how the file's name ends, such as {@code .md}; may be empty
+     * @return what the user saved, or empty when they saved nothing
+     * @throws IOException as {@link #editText(String, String, String)} does
+     */
+    public static Optional<String> editText(String text, String suffix) throws IOException {
+        return editText(text, suffix, null);
     }
 
     /**
      * Lets the user edit {@code text} in their editor, as {@code git commit} does with its message,
-     * and gives back what they saved. The text is written as UTF-8 into a new file of the user's
+     * and gives back what they saved, the editor chosen as {@link #openEditor(String, String)}
+     * chooses it. The text is written as UTF-8 into a new file of the user's
      * alone (mode 0600), named to end with {@code suffix} ({@code .md}: editors pick their syntax by
      * it), in a new private directory under {@code java.io.tmpdir}, and the editor runs on it as
-     * {@link #openEditor} runs it. A save counts whatever the clock's resolution (the time is set
+     * {@link #openEditor(String, String)} runs it. A save counts whatever the clock's resolution (the time is set
      * back before; size, file key and change time are compared too), by rename or in place; an
      * editor that deletes the file, or its directory, did not save. The bytes saved are decoded
      * strictly as UTF-8, a leading byte-order mark dropped, nothing else changed (CRLF stays).
@@ -152,6 +180,7 @@ public final class Terminal {
      *
      * @param text what the file holds when the editor opens it
      * @param suffix how the file's name ends, such as {@code .md}; may be empty
+     * @param variable the tool's own variable naming its editor, or null
      * @return what the user saved, or empty when the editor exited with 0 without saving ({@code :q})
      *     or is {@code :}
      * @throws EditorException when the editor exited with another status (vim's {@code :cq}), was
@@ -161,13 +190,51 @@ public final class Terminal {
      *     or NUL or that the VM cannot write in file names ({@code sun.jnu.encoding}), or a text that
      *     holds an unpaired surrogate, which no UTF-8 file can hold
      * @throws IllegalStateException before anything is created, when the editor cannot be found,
-     *     as for {@link #openEditor}
+     *     as for {@link #openEditor(String, String)}
      * @throws IOException when the file cannot be made or read, or the editor cannot be started; before
-     *     anything is created, when {@code java.io.tmpdir} may be written by other users and is not
-     *     sticky, where another user could swap the directory while the editor runs
+     *     anything is created, when another user could change {@code java.io.tmpdir} or a directory
+     *     above it, and so swap the draft's directory while the editor runs
      */
-    public static Optional<String> editText(String text, String suffix) throws IOException {
-        return Editing.editText(System.getenv(), text, suffix);
+    public static Optional<String> editText(String text, String suffix, String variable) throws IOException {
+        return Editing.editText(System.getenv(), variable, text, suffix);
+    }
+
+    /**
+     * Whether the VM's standard input (0), output (1) or error (2) is a terminal, as {@code isatty}
+     * says: {@code System.console() != null} says only whether all of input and output are. Neither
+     * loads the library nor starts a pager.
+     *
+     * @param descriptor 0, 1 or 2
+     * @return true when that stream is a terminal
+     * @throws IllegalArgumentException for any other number
+     */
+    public static boolean isTerminal(int descriptor) {
+        return OutputFacts.isTerminal(descriptor);
+    }
+
+    /**
+     * How many columns a tool's output has: those of the terminal on standard output, else on
+     * standard error, else {@code $COLUMNS} when it holds a positive number, else 80.
+     *
+     * @return the width to wrap output at
+     */
+    public static int width() {
+        return OutputFacts.width(System.getenv());
+    }
+
+    /**
+     * Whether a stream should get colour, by the conventions users set: never when {@code NO_COLOR}
+     * is set and not empty; always when {@code CLICOLOR_FORCE} is set and not {@code 0}; otherwise
+     * when the stream is a terminal ({@link #isTerminal}), {@code TERM} is set and not {@code dumb},
+     * and {@code CLICOLOR} is not {@code 0}. Output through the pager is decided by
+     * {@link Pager#isPaging} instead.
+     *
+     * @param descriptor 1 or 2 (0 is allowed, and is a terminal's or not)
+     * @return true when escape sequences for colour may be written to it
+     * @throws IllegalArgumentException for a number other than 0, 1 or 2
+     */
+    public static boolean colorEnabled(int descriptor) {
+        return OutputFacts.colorEnabled(System.getenv(), descriptor);
     }
 
     /**

@@ -39,11 +39,17 @@ final class TerminalCalls {
     }
 
     private static int runThroughLibrary(String program, String file) {
+        try {
+            Pager.endPageForProgram();
+        } catch (IOException modesNotPutBack) {
+            // The page has ended all the same.
+        }
         boolean guarded = SigintGuard.enter();
         try {
             return file == null ? LinuxNative.shell(program) : LinuxNative.edit(program, file);
         } finally {
             if (guarded) SigintGuard.leave();
+            Pager.programEnded();
         }
     }
 
@@ -69,20 +75,26 @@ final class TerminalCalls {
     }
 
     /**
-     * Runs {@code builder}'s program as one call ({@link #begin}), tells {@code started} of it, and
-     * waits for it whatever interrupts the thread.
+     * Runs {@code builder}'s program as one call ({@link #begin}), once the VM's pager, if one is
+     * open, has ended: never two of the VM's programs on the terminal. Tells {@code started} of it,
+     * and waits for it whatever interrupts the thread.
      */
     static int run(ProcessBuilder builder, boolean usesTerminal, boolean always, Consumer<Process> started) throws IOException {
-        Call call = begin(usesTerminal);
-        int status = -1;
+        Pager.endPageForProgram();
         try {
-            Process process = builder.start();
-            started.accept(process);
-            status = TerminalModes.waitFor(process);
+            Call call = begin(usesTerminal);
+            int status = -1;
+            try {
+                Process process = builder.start();
+                started.accept(process);
+                status = TerminalModes.waitFor(process);
+            } finally {
+                call.end(status, always);
+            }
+            return status;
         } finally {
-            call.end(status, always);
+            Pager.programEnded();
         }
-        return status;
     }
 
     // Whether any of the VM's standard streams is on its terminal.
@@ -112,11 +124,17 @@ final class TerminalCalls {
     /** One call, between {@link #begin} and its end. */
     static final class Call {
         private final TerminalModes modes;
-        private final boolean guarded;
+        private boolean guarded;  // guarded by this
 
         private Call(TerminalModes modes, boolean guarded) {
             this.modes = modes;
             this.guarded = guarded;
+        }
+
+        /** Lets Ctrl-C reach the VM again, as far as this call goes, before its end: its program has ended. */
+        synchronized void releaseGuard() {
+            if (guarded) SigintGuard.leave();
+            guarded = false;
         }
 
         /**
@@ -125,7 +143,7 @@ final class TerminalCalls {
          * {@code always} is true, or it died by a signal (a status above 128).
          */
         void end(int status, boolean always) throws IOException {
-            if (guarded) SigintGuard.leave();
+            releaseGuard();
             try {
                 if (countProgramOut() && modes != null && (always || status > 128)) modes.restoreIfInForeground();
             } finally {

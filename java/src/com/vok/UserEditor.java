@@ -21,7 +21,7 @@ final class UserEditor {
     // Editors that wait for the window unless told not to.
     private static final Map<String, List<String>> NO_WAIT_OPTIONS = Map.of("emacsclient", List.of("-n", "--no-wait"));
 
-    private final String variable;  // VISUAL or EDITOR, or null for the default
+    private final String variable;  // the tool's variable, VISUAL or EDITOR, or null for the default
     private final String source;    // where the value came from, for messages
     private final String value;
 
@@ -32,17 +32,24 @@ final class UserEditor {
     }
 
     /**
-     * git's choice: {@code $VISUAL} unless {@code TERM} is unset or {@code dumb}, then {@code $EDITOR},
-     * then {@code vi}. An empty variable counts as unset.
+     * git's choice, after the tool's own variable ({@code variable}, null for none) whatever
+     * {@code TERM} is: {@code $VISUAL} unless {@code TERM} is unset or {@code dumb}, then
+     * {@code $EDITOR}, then {@code vi}. An empty variable counts as unset.
      */
-    static UserEditor of(Map<String, String> environment) {
+    static UserEditor of(Map<String, String> environment, String variable) {
         boolean dumb = TerminalModes.isDumb(environment);
-        for (String variable : dumb ? List.of("EDITOR") : List.of("VISUAL", "EDITOR")) {
-            String value = environment.get(variable);
-            if (value != null && !value.isEmpty()) return new UserEditor(variable, variable + " is \"" + value + "\"", value);
+        List<String> variables = new ArrayList<>();
+        if (variable != null) variables.add(variable);
+        if (!dumb) variables.add("VISUAL");
+        variables.add("EDITOR");
+        for (String name : variables) {
+            String value = environment.get(name);
+            if (value != null && !value.isEmpty()) return new UserEditor(name, name + " is \"" + value + "\"", value);
         }
-        return new UserEditor(null, dumb ? "EDITOR is not set (VISUAL counts only when TERM is set and not dumb), and the"
-                + " default is vi" : "neither VISUAL nor EDITOR is set, and the default is vi", "vi");
+        String unset = dumb ? (variable == null ? "EDITOR is not set" : "neither " + variable + " nor EDITOR is set")
+                + " (VISUAL counts only when TERM is set and not dumb)"
+                : "neither " + (variable == null ? "" : variable + ", ") + "VISUAL nor EDITOR is set";
+        return new UserEditor(null, unset + ", and the default is vi", "vi");
     }
 
     /** The user's shell: {@code $SHELL}, else {@code /bin/sh}. */
@@ -128,21 +135,24 @@ final class UserEditor {
     }
 
     /**
-     * Throws when the editor's program cannot be run with {@code path} as PATH, naming the variable
+     * Throws when the editor's program cannot be run with the environment's PATH, naming the variable
      * and its value. A command whose first word is more than a name is left for the shell to judge.
      */
-    void check(String path) {
-        String why = whyCommandCannotRun(value, path);
+    void check(Map<String, String> environment) {
+        String why = whyCommandCannotRun(value, environment);
         if (why != null) throw new IllegalStateException(source + ": " + firstWord(value) + " is " + why);
     }
 
     /**
-     * Why a command as git runs it cannot run with {@code path} as PATH: why its first word is no
-     * program; null when it is one, or when that word is more than a name and the shell must judge.
+     * Why a command as git runs it cannot run in {@code environment}: why its first word is no
+     * program, as the shell would find it ({@code ~/} being {@code $HOME}); null when it is one, or
+     * when that word is more than a name or a path and the shell must judge.
      */
-    static String whyCommandCannotRun(String command, String path) {
+    static String whyCommandCannotRun(String command, Map<String, String> environment) {
         String program = firstWord(command);
-        return hasShellSyntax(program) ? null : Executables.whyNotRunnable(program, path);
+        String home = environment.get("HOME");
+        if (program.startsWith("~/") && home != null) program = home + program.substring(1);
+        return hasShellSyntax(program) ? null : Executables.whyNotRunnable(program, environment.get("PATH"));
     }
 
     private static String firstWord(String command) {

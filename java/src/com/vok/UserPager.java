@@ -1,9 +1,6 @@
 // The user's pager as git picks it and runs it, or none: which program, through sh or not, and with what environment.
 package com.vok;
 
-import java.io.IOException;
-import java.nio.file.Files;
-import java.nio.file.Path;
 import java.util.List;
 import java.util.Map;
 
@@ -18,9 +15,9 @@ final class UserPager {
     static ProcessBuilder builder(Map<String, String> environment, String variable) {
         String path = environment.get("PATH");
         ProcessBuilder builder;
-        if (isSecure()) {
-            // Whoever has the terminal is not who the VM runs as (sudo): a pager's shell escape (!sh
-            // in less) would be theirs with the VM's rights. Only less, which can turn those off.
+        if (Users.whyAnotherUser(environment) != null) {
+            // Whoever is at the terminal may not be who the VM runs as (sudo): a pager's shell escape
+            // (!sh in less) would be theirs with the VM's rights. Only less, which can turn those off.
             if (Executables.whyNotRunnable("less", path) != null) return null;
             builder = new ProcessBuilder("less");
             builder.environment().put("LESSSECURE", "1");
@@ -39,7 +36,7 @@ final class UserPager {
             if (value == null || value.isBlank() || value.strip().equals("cat")) return null;
             // A value with blanks or shell syntax runs through sh, as git runs it; its first word,
             // when it is a plain name, must be a program all the same, or its output would be lost.
-            String why = UserEditor.whyCommandCannotRun(value, path);
+            String why = UserEditor.whyCommandCannotRun(value, environment);
             if (why != null) {
                 System.err.println("vokrane: not paging: the pager \"" + value + "\" from " + from + " is " + why);
                 return null;
@@ -50,16 +47,5 @@ final class UserPager {
         builder.environment().putIfAbsent("LESS", "FRX");
         builder.environment().putIfAbsent("LV", "-c");
         return builder.redirectOutput(ProcessBuilder.Redirect.INHERIT).redirectError(ProcessBuilder.Redirect.INHERIT);
-    }
-
-    // Whether the VM's effective user is not the owner of the terminal on descriptor 1.
-    private static boolean isSecure() {
-        try {
-            String status = Files.readString(Path.of("/proc/self/status"));
-            String effective = status.replaceFirst("(?s).*\nUid:\\s*\\d+\\s+(\\d+).*", "$1");
-            return Integer.parseInt(effective) != (Integer) Files.getAttribute(Path.of("/proc/self/fd/1"), "unix:uid");
-        } catch (IOException | RuntimeException unknown) {
-            return true;
-        }
     }
 }

@@ -84,7 +84,7 @@ class ArgumentBytesTest {
     @Test
     void theUserEditorGetsTheFileAsOneArgumentThroughTheShell() throws IOException {
         String file = "+my \"notes\" $HOME 'x'";  // vim would run "+cmd" as a command
-        assertEquals(0, Editing.openEditor(Map.of("TERM", "xterm", "VISUAL", Built.RECORDER + " --wait"), file));
+        assertEquals(0, Editing.openEditor(Map.of("TERM", "xterm", "VISUAL", Built.RECORDER + " --wait"), null, file));
         List<String> argv = recorded().stream().skip(1).map(field -> new String(field, StandardCharsets.UTF_8)).toList();
         assertEquals(List.of(Built.RECORDER.toString(), "--wait", "./" + file), argv);
     }

@@ -5,6 +5,7 @@ import java.io.IOException;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
+import java.nio.file.attribute.PosixFilePermissions;
 import java.util.ArrayList;
 import java.util.List;
 import java.util.Map;
@@ -18,6 +19,7 @@ final class Built {
     static final Path TEST_CLASSES = Path.of(System.getProperty("vokrane.testClasses"));
     static final Path LIBRARY = Path.of(System.getProperty("vokrane.library"));
     static final Path RECORDER = Path.of(System.getProperty("vokrane.recorder"));
+    static final Path OLDER_LIBRARY = Path.of(System.getProperty("vokrane.olderLibrary"));
     static final Path GUIDE = Path.of(System.getProperty("vokrane.guide"));
     static final String JAVA = ProcessHandle.current().info().command().orElseThrow();
 
@@ -87,6 +89,29 @@ final class Built {
         if (ToolProvider.getSystemJavaCompiler().run(null, null, null, "-cp", classPath, "-d", dir.toString(), source.toString()) != 0) {
             throw new AssertionError("the guide's " + name + ".java does not compile");
         }
+    }
+
+    /**
+     * Makes, in {@code dir}, temporary directories that another user could change, or whose parent
+     * they could: each with what the refusal must say after its name.
+     */
+    static String[][] untrustedTemporaryDirectories(Path dir) throws IOException {
+        String[][] made = {
+            {"group-writable", "rwxrwx---", " may be written by its group and is not sticky"},
+            {"group-writable-readable", "rwxrwxr-x", " may be written by its group and is not sticky"},
+            {"theirs", "rwx------", " belongs to another user (65534)"},
+            {"open/mine", "rwx------", " lies in " + dir.resolve("open") + ", which may be written by other users and is not sticky"},
+        };
+        Files.createDirectories(dir.resolve("open"));
+        Files.setPosixFilePermissions(dir.resolve("open"), PosixFilePermissions.fromString("rwxrwxrwx"));
+        for (String[] directory : made) {
+            Path path = Files.createDirectories(dir.resolve(directory[0]));
+            Files.setPosixFilePermissions(path, PosixFilePermissions.fromString(directory[1]));
+            if (directory[0].equals("theirs")) Files.setAttribute(path, "unix:uid", 65534);
+            directory[0] = path.toString();
+            directory[1] = directory[2];
+        }
+        return made;
     }
 
     /**

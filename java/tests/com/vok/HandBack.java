@@ -1,6 +1,6 @@
 // Run by the terminal tests on a real terminal: hands it to a program (and to a second one a second
 // later, from another thread, when given) through LinuxNative.shell, or through Terminal.run or the
-// editor's path for a program given as run:PATH or edit:PATH, then says whether this VM has its foreground and holds SIGTTOU
+// editor's path for a program given as run:PATH or edit:PATH (after loading the library, for loaded:), then says whether this VM has its foreground and holds SIGTTOU
 // back, and reads a line, as a tool does after its editor.
 package com.vok;
 
@@ -13,6 +13,11 @@ import java.util.Map;
 
 public final class HandBack {
     public static void main(String[] args) throws Exception {
+        // loaded: before the first program has the library loaded first, so that every call counts there.
+        if (args[0].startsWith("loaded:")) {
+            LinuxNative.shell("true");
+            args[0] = args[0].substring("loaded:".length());
+        }
         Thread second = new Thread(() -> System.out.println("second ended " + handOver(args[1], 1000)));
         if (args.length > 1) second.start();
         System.out.println("calling");
@@ -31,7 +36,7 @@ public final class HandBack {
         try {
             Thread.sleep(after);
             if (program.startsWith("run:")) return Terminal.run(new ProcessBuilder(program.substring(4)).inheritIO()) >= 0;
-            if (program.startsWith("edit:")) return Editing.openEditor(Map.of("VISUAL", program.substring(5), "TERM", "xterm"), "x") >= 0;
+            if (program.startsWith("edit:")) return Editing.openEditor(Map.of("VISUAL", program.substring(5), "TERM", "xterm"), null, "x") >= 0;
             return LinuxNative.shell(program) > 0;
         } catch (IOException | InterruptedException e) {
             throw new IllegalStateException(e);

@@ -55,16 +55,23 @@ class LoaderTest {
     void aPropertyNamingNoLibraryFailsWithoutTryingElsewhereAndSaysWhatItNames() throws Exception {
         Path text = Files.writeString(tmp.resolve("notes.txt"), "not a library\n");
         Object[][] cases = {  // the property, what the error says of it
-            {"/nonexistent/libvokrane.so", ""},
-            {"", "the property is empty, where a path to libvokrane.so was expected"},
+            {"/nonexistent/libvokrane.so", "no such file, where"},
+            // Another version's library, or another library: refused before it is loaded.
+            {Built.OLDER_LIBRARY.toString(), Pattern.quote(Built.OLDER_LIBRARY.toString()) + " is not the libvokrane\\.so of this jar"
+                + " \\(version [0-9.]+\\): it lacks Java_com_vok_LinuxNative_countCallIn, Java_com_vok_LinuxNative_countProgramOut,"
+                + " Java_com_vok_LinuxNative_countCallOut \\(a library of another version\\?\\)"},
+            {System.getProperty("vokrane.chainedHandlers"), ".* is not the libvokrane\\.so of this jar \\(version [0-9.]+\\): it"
+                + " lacks Java_com_vok_LinuxNative_shell, .* \\(not libvokrane at all\\?\\)"},
+            {"", "the property is empty, where a path to libvokrane\\.so was expected"},
             {tmp.toString(), "it is a directory, where"},
             {Files.createFile(tmp.resolve("empty.so")).toString(), "it is an empty file, where"},
-            {text.toString(), "it is not a shared library (no ELF header), where"},
+            {text.toString(), "it is not a shared library \\(no ELF header\\), where"},
         };
         for (Object[] c : cases) {
             Built.Run run = loadReport(Built.JAR, "-Dcom.vok.library.path=" + c[0]);
             assertNotEquals(0, run.exitCode());
-            assertTrue(run.err().contains("from com.vok.library.path=" + c[0] + ": " + c[1]), run.err());
+            assertTrue(Pattern.compile("from com.vok.library.path=" + Pattern.quote((String) c[0]) + ": " + c[1]).matcher(run.err()).find(),
+                    run.err());
             assertFalse(run.err().contains("execstack"), run.err());
         }
     }
@@ -76,6 +83,12 @@ class LoaderTest {
         // An empty entry is the working directory, as for loadLibrary.
         run = loadReportIn(Built.LIBRARY.getParent(), Built.JAR, "-Djava.library.path=/nonexistent:");
         assertLoadedFrom(Pattern.quote(Built.LIBRARY.toString()), run);
+        // Another version's library is passed over, and named where nothing else loads.
+        run = loadReport(Built.JAR, "-Djava.library.path=" + Built.OLDER_LIBRARY.getParent() + ":" + Built.LIBRARY.getParent());
+        assertLoadedFrom(Pattern.quote(Built.LIBRARY.toString()), run);
+        run = loadReport(Built.JAR_WITHOUT_LIBRARY, "-Djava.library.path=" + Built.OLDER_LIBRARY.getParent());
+        assertTrue(run.err().contains("  java.library.path=" + Built.OLDER_LIBRARY.getParent() + ": refused " + Built.OLDER_LIBRARY
+                + " is not the libvokrane.so of this jar"), run.err());
     }
 
     @Test
@@ -102,11 +115,12 @@ class LoaderTest {
         try (var left = Files.list(tmp)) {
             assertEquals(List.of(), left.toList());
         }
-        // Where others may write without the sticky bit, they could rename the private directory away.
-        Files.setPosixFilePermissions(tmp, java.nio.file.attribute.PosixFilePermissions.fromString("rwxrwxrwx"));
-        run = loadReport(Built.JAR, NOWHERE, "-Djava.io.tmpdir=" + tmp);
-        assertTrue(run.err().contains("java.io.tmpdir=" + tmp + " may be written by other users and is not sticky"), run.err());
-        assertEquals(List.of(), Files.list(tmp).toList());
+        // Where another user could change the directory or one above it, they could swap the copy.
+        for (String[] untrusted : Built.untrustedTemporaryDirectories(tmp)) {
+            run = loadReport(Built.JAR, NOWHERE, "-Djava.io.tmpdir=" + untrusted[0]);
+            assertTrue(run.err().contains("java.io.tmpdir=" + untrusted[0] + untrusted[1]), run.err());
+            assertEquals(List.of(), Files.list(Path.of(untrusted[0])).toList());
+        }
         // One that cannot be written into is named, with the way to choose another.
         Path file = Files.createFile(tmp.resolve("a-file"));
         run = loadReport(Built.JAR, NOWHERE, "-Djava.io.tmpdir=" + file);

@@ -116,6 +116,15 @@ class TerminalSessionTest {
             String meanwhile = Files.readString(dir.resolve("modes-meanwhile"));
             assertTrue(meanwhile.contains(" -echo "), String.join("", paths) + meanwhile);
         }
+        // The first ends first, killed, while the second's program is raw: it is not the last, so it
+        // puts back nothing, whether the VM counts the calls itself or has the library count them.
+        for (String[] paths : new String[][] {{"run:", "run:"}, {"loaded:run:", "run:"}}) {
+            Files.deleteIfExists(dir.resolve("modes-meanwhile"));
+            handBack(new String[] {"sleep 2; kill -KILL $$", "stty raw -echo; sleep 3; stty -a > modes-meanwhile; stty sane"},
+                    paths, "%s", "^ended true$", "second ended true$", ">typed after", "^read typed after$");  // printed while raw
+            String meanwhile = Files.readString(dir.resolve("modes-meanwhile"));
+            assertTrue(meanwhile.contains(" -echo "), String.join("", paths) + meanwhile);
+        }
         // The second starts while the first is raw, and ends last, killed: it noted nothing, so it puts
         // back nothing, and the modes are those the first put back as it quit. The library, first
         // used by the second, takes over the count with the first call in it.

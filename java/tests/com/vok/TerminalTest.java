@@ -72,24 +72,32 @@ class TerminalTest {
             {Map.of("TERM", "xterm", "VISUAL", "~/ed"), List.of("sh", "-c", "trap : INT QUIT; ~/ed \"$@\"", "~/ed", "./" + file)},
             {Map.of("TERM", "xterm", "VISUAL", "ed=1"), List.of("sh", "-c", "trap : INT QUIT; ed=1 \"$@\"", "ed=1", "./" + file)},
             {Map.of("TERM", "xterm", "VISUAL", "%ed"), List.of("sh", "-c", "trap : INT QUIT; %ed \"$@\"", "%ed", "./" + file)},
+            // The tool's own variable comes first, whatever TERM is.
+            {Map.of("TERM", "dumb", "NOTES_EDITOR", "ed -s", "VISUAL", "vim"),
+                List.of("sh", "-c", "trap : INT QUIT; ed -s \"$@\"", "ed -s", "./" + file)},
+            {Map.of("TERM", "xterm", "NOTES_EDITOR", "", "VISUAL", "vim"), List.of("vim", "./" + file)},
         };
-        for (Object[] c : cases) assertEquals(c[1], UserEditor.of((Map<String, String>) c[0]).command(file), c[0].toString());
+        for (Object[] c : cases) {
+            assertEquals(c[1], UserEditor.of((Map<String, String>) c[0], "NOTES_EDITOR").command(file), c[0].toString());
+        }
         Object[][] refusals = {  // environment, message
             {Map.of("TERM", "xterm", "VISUAL", "code --wait", "PATH", dir.toString()),
                 "VISUAL is \"code --wait\": code is not a program on PATH (" + dir + ")"},
             {Map.of("TERM", "xterm", "PATH", dir.toString()),
-                "neither VISUAL nor EDITOR is set, and the default is vi: vi is not a program on PATH (" + dir + ")"},
+                "neither NOTES_EDITOR, VISUAL nor EDITOR is set, and the default is vi: vi is not a program on PATH (" + dir + ")"},
+            {Map.of("TERM", "xterm", "NOTES_EDITOR", "vokrane-missing", "PATH", dir.toString()),
+                "NOTES_EDITOR is \"vokrane-missing\": vokrane-missing is not a program on PATH (" + dir + ")"},
             {Map.of("TERM", "xterm", "VISUAL", " \tvokrane-missing -x", "PATH", dir.toString()),
                 "VISUAL is \" \tvokrane-missing -x\": vokrane-missing is not a program on PATH (" + dir + ")"},
         };
         for (Object[] c : refusals) {
             IllegalStateException refused = assertThrows(IllegalStateException.class,
-                    () -> Editing.openEditor((Map<String, String>) c[0], "notes.txt"));
+                    () -> Editing.openEditor((Map<String, String>) c[0], "NOTES_EDITOR", "notes.txt"));
             assertEquals(c[1], refused.getMessage());
         }
-        assertEquals(1, Editing.openEditor(Map.of("TERM", "xterm", "VISUAL", "false"), "notes.txt"));
+        assertEquals(1, Editing.openEditor(Map.of("TERM", "xterm", "VISUAL", "false"), null, "notes.txt"));
         // A first word that is more than a name is the shell's to judge.
-        assertEquals(127, Editing.openEditor(Map.of("TERM", "xterm", "VISUAL", "\"$HOME/vokrane-missing\" -x"), "notes.txt"));
+        assertEquals(127, Editing.openEditor(Map.of("TERM", "xterm", "VISUAL", "\"$HOME/vokrane-missing\" -x"), null, "notes.txt"));
     }
 
     @Test
@@ -135,7 +143,7 @@ class TerminalTest {
     /** Edits {@code text} with the scripted editor doing {@code what}, from a VM with no terminal. */
     private static Optional<String> editText(Path dir, String what, String text, String suffix) throws IOException {
         Map<String, String> environment = Map.of("TERM", "xterm", "VISUAL", "sh " + Built.scriptedEditor(dir) + " " + what);
-        return Editing.editText(environment, text, suffix);
+        return Editing.editText(environment, null, text, suffix);
     }
 
     private static List<Path> editDirectories() throws IOException {
@@ -169,12 +177,16 @@ class TerminalTest {
         Path shared = Files.createDirectory(dir.resolve("shared"), PosixFilePermissions.asFileAttribute(
                 PosixFilePermissions.fromString("rwxrwxrwx")));
         Files.setPosixFilePermissions(shared, PosixFilePermissions.fromString("rwxrwxrwx"));
+        List<String[]> untrusted = new java.util.ArrayList<>(List.of(Built.untrustedTemporaryDirectories(dir)));
+        untrusted.add(new String[] {shared.toString(), " may be written by other users and is not sticky"});
         String temporary = System.getProperty("java.io.tmpdir");
-        System.setProperty("java.io.tmpdir", shared.toString());
         try {
-            IOException refused = assertThrows(IOException.class, () -> editText(dir, "append", "", ".md"));
-            assertTrue(refused.getMessage().startsWith("java.io.tmpdir=" + shared + " may be written by other users"));
-            assertEquals(List.of(), Files.list(shared).toList());
+            for (String[] c : untrusted) {
+                System.setProperty("java.io.tmpdir", c[0]);
+                IOException refused = assertThrows(IOException.class, () -> editText(dir, "append", "", ".md"));
+                assertTrue(refused.getMessage().startsWith("java.io.tmpdir=" + c[0] + c[1]), refused.getMessage());
+                assertEquals(List.of(), Files.list(Path.of(c[0])).toList());
+            }
         } finally {
             System.setProperty("java.io.tmpdir", temporary);
         }
@@ -201,7 +213,7 @@ class TerminalTest {
         List<Path> before = editDirectories();
         for (Object[] c : cases) {
             EditorException failed = assertThrows(EditorException.class,
-                    () -> Editing.editText(Map.of("TERM", "xterm", "VISUAL", (String) c[0]), "draft\n", ".txt"));
+                    () -> Editing.editText(Map.of("TERM", "xterm", "VISUAL", (String) c[0]), null, "draft\n", ".txt"));
             assertEquals(c[1], failed.status());
             assertTrue(failed.getMessage().startsWith("the editor \"" + c[0] + "\" " + c[2]), failed.getMessage());
             assertEquals(c[3] != null, failed.keptFile().isPresent(), failed.getMessage());
@@ -221,24 +233,70 @@ class TerminalTest {
         assertEquals(before, editDirectories());
         // With an option that makes it wait, the same editor returning without a save is an edit left unsaved.
         for (String waits : List.of(code + " --wait", gvim + " -v", gvim + " --nofork", emacsclient + " -c")) {
-            assertEquals(Optional.empty(), Editing.editText(Map.of("TERM", "xterm", "VISUAL", waits), "x", ""), waits);
+            assertEquals(Optional.empty(), Editing.editText(Map.of("TERM", "xterm", "VISUAL", waits), null, "x", ""), waits);
         }
     }
 
     @Test
-    void aVmHungUpDuringAnEditRemovesTheDraftUnlessTheEditorLeftSomethingBeside(@TempDir Path dir) throws Exception {
-        for (String what : List.of("hup", "hup-swap")) {  // the editor hangs the VM up, then may write a swap file
-            Path tmp = Files.createDirectory(dir.resolve(what));
+    void aVmEndingAfterAnEditKeepsWhatItKeptAndAHungUpOneRemovesTheDraftUnlessTheEditorLeftSomethingBeside(@TempDir Path dir)
+            throws Exception {
+        Path code = Files.writeString(dir.resolve("code"), "#!/bin/sh\n");  // a window editor that returns at once
+        code.toFile().setExecutable(true);
+        String scripted = "sh " + Built.scriptedEditor(dir) + " ";
+        Object[][] cases = {  // the editor, the VM's exit status, what is left in its java.io.tmpdir
+            {scripted + "hup", 129, List.of("")},  // the editor hangs the VM up
+            {scripted + "hup-swap", 129, List.of("", "vokrane-edit-", "vokrane-edit-/.swp", "vokrane-edit-/text.txt")},
+            // Kept for the user, and still there once the VM has exited normally.
+            {code.toString(), 0, List.of("", "vokrane-edit-", "vokrane-edit-/text.txt")},
+            {scripted + "fail", 0, List.of("", "vokrane-edit-", "vokrane-edit-/text.txt")},
+        };
+        for (Object[] c : cases) {
+            Path tmp = Files.createTempDirectory(dir, "tmp");
             ProcessBuilder vm = new ProcessBuilder(Built.pinnedVm(Built.JAR + ":" + Built.TEST_CLASSES,
                     List.of("-Djava.io.tmpdir=" + tmp), "com.vok.EditTool", "edit"));
-            vm.environment().putAll(Map.of("TERM", "xterm", "VISUAL", "sh " + Built.scriptedEditor(dir) + " " + what));
+            vm.environment().putAll(Map.of("TERM", "xterm", "VISUAL", (String) c[0]));
             Built.Run run = Built.run(vm);
-            assertEquals(129, run.exitCode(), run.err());
+            assertEquals(c[1], run.exitCode(), run.err());
             try (var left = Files.walk(tmp)) {
-                assertEquals(what.equals("hup") ? List.of("") : List.of("", "vokrane-edit-", "vokrane-edit-/.swp", "vokrane-edit-/text.txt"),
-                        left.map(path -> tmp.relativize(path).toString().replaceAll("vokrane-edit-[0-9]+", "vokrane-edit-")).sorted().toList(),
-                        what + run);
+                assertEquals(c[2], left.map(path -> tmp.relativize(path).toString().replaceAll("vokrane-edit-[0-9]+", "vokrane-edit-"))
+                        .sorted().toList(), c[0] + " " + run);
             }
+        }
+    }
+
+    @Test
+    void onAFileSystemOfWholeSecondsASaveWithinTheSecondCountsAndAFullOneIsNamed(@TempDir Path dir) throws Exception {
+        // ext4 with 128-byte inodes keeps times in whole seconds.
+        Path image = dir.resolve("image");
+        Path mounted = Files.createDirectory(dir.resolve("mounted"));
+        assertEquals(0, Built.run(new ProcessBuilder("mkfs.ext4", "-q", "-I", "128", image.toString(), "2M")).exitCode());
+        Built.Run mount = Built.run(new ProcessBuilder("mount", "-o", "loop", image.toString(), mounted.toString()));
+        assertEquals(0, mount.exitCode(), mount.err());
+        String temporary = System.getProperty("java.io.tmpdir");
+        try {
+            System.setProperty("java.io.tmpdir", mounted.toString());
+            for (int i = 0; i < 3; i++) assertEquals(Optional.of("same size\n"), editText(dir, "same", "same size\n", ".md"));
+            java.nio.file.FileStore store = Files.getFileStore(mounted);
+            Files.write(mounted.resolve("filler"), new byte[(int) (store.getUnallocatedSpace() - 64 * 1024)]);
+            IOException full = assertThrows(IOException.class, () -> editText(dir, "same", "x".repeat(1 << 20), ".md"));
+            assertEquals("cannot write into java.io.tmpdir=" + mounted + " (No space left on device): -Djava.io.tmpdir"
+                    + " chooses another directory", full.getMessage());
+        } finally {
+            System.setProperty("java.io.tmpdir", temporary);
+            assertEquals(0, Built.run(new ProcessBuilder("umount", mounted.toString())).exitCode());
+        }
+    }
+
+    @Test
+    void onADumbTerminalTheHintEndsItsLineAndNoEscapeFollows(@TempDir Path dir) throws Exception {
+        String tool = Built.JAVA + " " + Built.PINNED + " -cp " + Built.JAR + ":" + Built.TEST_CLASSES + " com.vok.EditTool edit";
+        for (String term : new String[] {"dumb", "xterm"}) {
+            // script runs the tool on a terminal of its own, and copies all it writes there.
+            ProcessBuilder terminal = new ProcessBuilder("script", "-qec", tool, "/dev/null");
+            terminal.environment().putAll(Map.of("TERM", term, "EDITOR", "sh " + Built.scriptedEditor(dir) + " nothing", "VISUAL", ""));
+            String bytes = Built.run(terminal).out();
+            String hint = "hint: Waiting for your editor to close the file... ";
+            assertEquals(term.equals("dumb") ? hint + "\r\ngot nothing\r\n" : hint + "\r\033[Kgot nothing\r\n", bytes, term);
         }
     }
 }

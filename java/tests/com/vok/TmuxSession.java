@@ -3,6 +3,7 @@ package com.vok;
 
 import java.io.IOException;
 import java.nio.charset.StandardCharsets;
+import java.nio.file.Files;
 import java.nio.file.Path;
 import java.time.Duration;
 import java.time.Instant;
@@ -13,7 +14,9 @@ import java.util.regex.Matcher;
 import java.util.regex.Pattern;
 
 final class TmuxSession implements AutoCloseable {
-    private final String socket = "vokrane-test-" + ProcessHandle.current().pid() + "-" + System.nanoTime();
+    // The server's socket, in a directory of its own that goes with it.
+    private final Path socketDirectory = Files.createTempDirectory("vokrane-tmux-");
+    private final String socket = socketDirectory.resolve("socket").toString();
 
     /** Starts an interactive {@code sh} in {@code dir} on a new terminal, with {@code environment} added. */
     TmuxSession(Path dir, Map<String, String> environment) throws IOException, InterruptedException {
@@ -41,6 +44,30 @@ final class TmuxSession implements AutoCloseable {
         tmux("send-keys", key);
     }
 
+    /** Clears the screen and its history, and waits for the prompt on the empty screen. */
+    void clear() throws IOException, InterruptedException {
+        typeLine("clear");
+        await("\\A[#$] \\s*\\z");
+    }
+
+    /**
+     * Presses {@code key} until the screen shows {@code pattern}, waiting a while after each press:
+     * for a key a program may drop while it is busy (less repainting after Ctrl-C), or that works
+     * only once a program has seen something else first.
+     */
+    Matcher pressUntil(String key, String pattern) throws IOException, InterruptedException {
+        Pattern wanted = Pattern.compile(pattern, Pattern.MULTILINE);
+        for (int press = 0; press < 60; press++) {
+            press(key);
+            for (int look = 0; look < 20; look++) {
+                Matcher match = wanted.matcher(screen());
+                if (match.find()) return match;
+                Thread.sleep(50);
+            }
+        }
+        throw new AssertionError("pressing " + key + " never showed /" + pattern + "/:\n" + screen());
+    }
+
     String paneTty() throws IOException, InterruptedException {
         return tmux("display-message", "-p", "#{pane_tty}").strip();
     }
@@ -65,7 +92,7 @@ final class TmuxSession implements AutoCloseable {
     }
 
     private String tmux(String... args) throws IOException, InterruptedException {
-        List<String> command = new ArrayList<>(List.of("tmux", "-L", socket, "-f", "/dev/null"));
+        List<String> command = new ArrayList<>(List.of("tmux", "-S", socket, "-f", "/dev/null"));
         command.addAll(List.of(args));
         Process process = new ProcessBuilder(command).redirectErrorStream(true).start();
         String output = new String(process.getInputStream().readAllBytes(), StandardCharsets.UTF_8);
@@ -79,6 +106,9 @@ final class TmuxSession implements AutoCloseable {
             tmux("kill-server");
         } catch (InterruptedException e) {
             Thread.currentThread().interrupt();
+        } finally {
+            Files.deleteIfExists(Path.of(socket));
+            Files.delete(socketDirectory);
         }
     }
 }
