@@ -1,8 +1,9 @@
 # Packs the libraries into the jar, each under its platform's directory with its size and CRC-32,
 # once it is sure that each is a whole ELF shared object of that platform's class, byte order and
 # machine (and, for 32-bit ARM, float ABI): no library can ever be packed in another platform's place.
-#   cmake -DCLASSES=classes.jar -DJAR=out.jar -DJAR_TOOL=jar -DSTAGE=dir
-#         -DLIBRARIES=linux-x86_64=/path/libvokrane.so;linux-aarch64=/path/libvokrane.so -P pack.cmake
+# The jar is written anew from the classes and the libraries, as jar.cmake writes one.
+#   cmake -DCLASSES=classes.jar -DJAR=out.jar -DJAR_TOOL=jar -DSTAGE=dir -DEPOCH=seconds -DMANIFEST=file
+#         -DMAIN_CLASS=class -DLIBRARIES=linux-x86_64=/path/libvokrane.so;linux-aarch64=/path/libvokrane.so -P pack.cmake
 # Each platform's ELF class (1: 32-bit, 2: 64-bit), byte order (1: little, 2: big), e_machine, and
 # the float ABI bits of e_flags where they tell two platforms apart (EF_ARM_ABI_FLOAT_HARD, _SOFT).
 set(elf_linux-x86_64 2 1 62)
@@ -92,5 +93,7 @@ foreach(entry IN LISTS LIBRARIES)
   file(WRITE ${STAGE}/com/vok/native/${platform}/libvokrane.so.crc32 "${size} ${crc}\n")
   file(REMOVE ${STAGE}/${platform}.gz)
 endforeach()
-file(COPY_FILE ${CLASSES} ${JAR})
-execute_process(COMMAND ${JAR_TOOL} uf ${JAR} -C ${STAGE} com COMMAND_ERROR_IS_FATAL ANY)
+file(ARCHIVE_EXTRACT INPUT ${CLASSES} DESTINATION ${STAGE})
+execute_process(COMMAND ${CMAKE_COMMAND} -DDIR=${STAGE} -DJAR=${JAR} -DJAR_TOOL=${JAR_TOOL} -DEPOCH=${EPOCH}
+    -DMANIFEST=${MANIFEST} -DMAIN_CLASS=${MAIN_CLASS} -P ${CMAKE_CURRENT_LIST_DIR}/jar.cmake
+  COMMAND_ERROR_IS_FATAL ANY)
