@@ -13,6 +13,8 @@ public final class Demo {
         try {
             if (args.length == 0) {
                 program = Terminal.userShell();
+                System.out.println("vokrane: this is " + program + ", started from Java by libvokrane on this terminal;"
+                        + " type exit to come back to Java");
                 pid = Terminal.shell(program);
             } else if (args.length == 2 && args[0].equals("edit")) {
                 // The user's editor as a tool opens it: any command, as git runs it.

@@ -210,6 +210,7 @@ class TerminalSessionTest {
     void theShellRunsOnTheVmsTerminalAndExitGivesControlBack() throws Exception {
         try (TmuxSession terminal = terminal()) {
             startDemo(terminal, "");
+            terminal.await("^vokrane: this is /bin/sh, started from Java by libvokrane on this terminal; type exit to come back to Java$");
             terminal.typeLine("tty > shell-tty; echo $$ > shell-pid; exit");
             int pid = Integer.parseInt(awaitDemoEnd(terminal, "vokrane: /bin/sh ended \\(process ([0-9]+)\\)$").group(1));
             assertEquals(Files.readString(dir.resolve("shell-pid")).strip(), String.valueOf(pid));
