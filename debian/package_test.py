@@ -82,7 +82,8 @@ class DebianPackages(unittest.TestCase):
                                    os.path.join(root, "usr/share/java/vokrane.jar")],
                                   capture_output=True, text=True, env=dict(os.environ, SHELL="true"))
             self.assertEqual(demo.stderr, "")
-            self.assertRegex(demo.stdout, r"^vokrane: true ended \(process [1-9][0-9]*\)\n$")
+            self.assertRegex(demo.stdout, r"^vokrane: this is true, started from Java by libvokrane on this terminal; type exit"
+                             r" to come back to Java\nvokrane: true ended \(process [1-9][0-9]*\)\n$")
 
             with open(os.path.join(SOURCE_DIR, "README.md")) as f:
                 readme = f.read()
