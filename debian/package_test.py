@@ -1,5 +1,5 @@
 """The Debian packages: built with Debian's tools, clean under lintian, each holding what it should,
-and, unpacked into a scratch dpkg root, running the demo, the README's C example and gdb by build ID."""
+and, unpacked into a scratch dpkg root, running the demo, the C example of docs/installing.md and gdb by build ID."""
 import glob
 import os
 import re
@@ -85,7 +85,7 @@ class DebianPackages(unittest.TestCase):
             self.assertRegex(demo.stdout, r"^vokrane: this is true, started from Java by libvokrane on this terminal; type exit"
                              r" to come back to Java\nvokrane: true ended \(process [1-9][0-9]*\)\n$")
 
-            with open(os.path.join(SOURCE_DIR, "README.md")) as f:
+            with open(os.path.join(SOURCE_DIR, "docs/installing.md")) as f:
                 readme = f.read()
             with open(os.path.join(scratch, "example.c"), "w") as f:
                 f.write(re.search(r"```c\n(/\* example\.c:.*?)```", readme, re.DOTALL).group(1))

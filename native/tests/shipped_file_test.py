@@ -8,7 +8,7 @@ import unittest
 import zlib
 
 BUILD_DIR = os.environ["VOKRANE_BUILD_DIR"]
-README = os.path.join(os.environ["VOKRANE_SOURCE_DIR"], "README.md")
+INSTALLING = os.path.join(os.environ["VOKRANE_SOURCE_DIR"], "docs/installing.md")
 LIBRARY = os.path.join(BUILD_DIR, "libvokrane.so")
 DEBUG_FILE = LIBRARY + ".debug"
 EXPORTS = {"spawn", "Java_com_vok_LinuxNative_shell", "Java_com_vok_LinuxNative_edit", "Java_com_vok_LinuxNative_countCallIn",
@@ -110,12 +110,12 @@ class ShippedFile(unittest.TestCase):
 
 
 class InstalledAsTheReadmeSays(unittest.TestCase):
-    """Installed with a prefix or staged with DESTDIR, every file lies where the README says, and
-    the README's C example builds with its own command line against the installed files."""
+    """Installed with a prefix or staged with DESTDIR, every file lies where docs/installing.md says, and
+    its C example builds with its own command line against the installed files."""
 
     @classmethod
     def setUpClass(cls):
-        with open(README) as f:
+        with open(INSTALLING) as f:
             cls.readme = f.read()
         section = cls.readme[cls.readme.index("## Installing"):cls.readme.index("## Debugging")]
         cls.paths = re.findall(r"^\| `(/usr/[^`]+)`", section, re.MULTILINE)
