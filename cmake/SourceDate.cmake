@@ -1,8 +1,7 @@
 # The commit a build is of, and the time every shipped file carries, so that any build of one commit
 # gives the same bytes: SOURCE_DATE_EPOCH when it is set, else the commit's own time, from git or,
 # in a source archive made by git archive, from cmake/source-commit. Sets VOKRANE_COMMIT ("" when
-# none is known) and VOKRANE_SOURCE_DATE_EPOCH, and exports SOURCE_DATE_EPOCH to what follows
-# (string(TIMESTAMP) honours it).
+# none is known) and VOKRANE_SOURCE_DATE_EPOCH, which the steps that write jars are given.
 set(VOKRANE_COMMIT "")
 file(STRINGS ${PROJECT_SOURCE_DIR}/cmake/source-commit archived LIMIT_COUNT 1)
 find_package(Git QUIET)
@@ -33,4 +32,3 @@ else()
     " time its files carry is unknown: set SOURCE_DATE_EPOCH to the commit's time in seconds since 1970"
     " (git log -1 --format=%ct)")
 endif()
-set(ENV{SOURCE_DATE_EPOCH} ${VOKRANE_SOURCE_DATE_EPOCH})
