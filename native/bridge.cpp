@@ -22,13 +22,13 @@ namespace {
 
 // Waits until the child `pid` has ended and collects it into `status`; a signal arriving meanwhile
 // does not end the wait, and a stop is passed on. Returns `pid`, or -1 when the wait fails.
-pid_t waitForChild(const vokrane::TerminalCall &terminal, pid_t pid, int *status) {
+pid_t waitForChild(pid_t pid, int *status) {
     pid_t result;
     for (;;) {
         result = waitpid(pid, status, WUNTRACED);
         if (result == -1 && errno == EINTR) continue;
         if (result != pid || !WIFSTOPPED(*status)) break;
-        vokrane::passStopOn(terminal, pid, WSTOPSIG(*status));
+        vokrane::passStopOn(pid, WSTOPSIG(*status));
     }
     // No such child, for a child just made, means it has ended and was collected already: by the
     // kernel when SIGCHLD is ignored (the wait then lasts until the child ends), or by another
@@ -61,13 +61,13 @@ jint run(JNIEnv *env, const jstring (&strings)[count]) {
             return -1;
         }
     }
-    vokrane::TerminalCall terminal = vokrane::beginTerminalCall();
+    vokrane::beginTerminalCall(false);
     pid_t pid = vokrane::launch(argv[0], argv, vokrane::ChildSignalMask::Empty);
     releaseChars(env, strings, argv, count);
     int status = 0;
     // After a failed wait the program may still be running: nothing is taken back from it.
-    if (pid != -1 && waitForChild(terminal, pid, &status) == -1) pid = -1;
-    vokrane::endTerminalCall(terminal, pid, status);
+    if (pid != -1 && waitForChild(pid, &status) == -1) pid = -1;
+    vokrane::endTerminalCall(pid, pid != -1 && WIFSIGNALED(status));
     return pid;
 }
 
@@ -83,17 +83,14 @@ JNIEXPORT jint JNICALL Java_com_vok_LinuxNative_edit(JNIEnv *env, jclass, jstrin
     return run(env, {editor, file});
 }
 
-// The Java side's own calls, counted with these (terminal.h).
-JNIEXPORT jboolean JNICALL Java_com_vok_LinuxNative_countCallIn(JNIEnv *, jclass) {
-    return vokrane::countCallIn();
+// The Java side's own calls: each begins before its program starts, and ends once it has ended
+// with `program` its process ID, or -1 when it did not start (terminal.h).
+JNIEXPORT void JNICALL Java_com_vok_LinuxNative_beginTerminalCall(JNIEnv *, jclass, jboolean othersRunning) {
+    vokrane::beginTerminalCall(othersRunning);
 }
 
-JNIEXPORT jboolean JNICALL Java_com_vok_LinuxNative_countProgramOut(JNIEnv *, jclass) {
-    return vokrane::countProgramOut();
-}
-
-JNIEXPORT void JNICALL Java_com_vok_LinuxNative_countCallOut(JNIEnv *, jclass) {
-    vokrane::countCallOut();
+JNIEXPORT void JNICALL Java_com_vok_LinuxNative_endTerminalCall(JNIEnv *, jclass, jlong program, jboolean modesWanted) {
+    vokrane::endTerminalCall(static_cast<pid_t>(program), modesWanted);
 }
 
 }

@@ -10,24 +10,35 @@
 #include "terminal.h"
 
 #include <errno.h>
+#include <fcntl.h>
+#include <sched.h>
 #include <signal.h>
-#include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace {
 
-// The only state the library keeps: how many calls are between noting the terminal and the end of
-// their take-back, and how many of those have a program running. Static, so zero before any call
-// and nothing to run at load or unload. Two counts, so that the one call that ends last is known
-// to itself, and a call that begins while another is still taking back knows it is not alone.
-// Changed only through the compiler's atomic built-ins, which need no header of the C++ library.
-int callsInFlight;
-int programsRunning;
+// The only state the library keeps: the record of the run of calls in flight. Static, so zeroed
+// before any call and nothing to run at load or unload. Changed only under its lock, taken with the
+// compiler's atomic built-ins (no header of the C++ library), and held for a few system calls at
+// most: never while a program runs or the VM is stopped.
+struct Run {
+    int lock;
+    int programs;     // calls between their begin and their end
+    int fd;           // the terminal to take back, or -1: none, or the VM was not in its foreground
+    bool fdOpened;    // fd is the run's own descriptor of the controlling terminal, closed at its end
+    bool modesNoted;
+    bool modesWanted;
+    termios modes;
+} run;
 
-// Adds `change` to `count` at once for every thread, and returns the count from before.
-int addAtomically(int &count, int change) {
-    return __atomic_fetch_add(&count, change, __ATOMIC_SEQ_CST);
-}
+class HoldingTheRun {
+public:
+    HoldingTheRun() {
+        while (__atomic_exchange_n(&run.lock, 1, __ATOMIC_ACQUIRE) != 0) sched_yield();
+    }
+    ~HoldingTheRun() { __atomic_store_n(&run.lock, 0, __ATOMIC_RELEASE); }
+};
 
 // The VM's terminal calls run with SIGTTOU held back on the calling thread: in the background,
 // tcsetpgrp and tcsetattr would stop the VM with it. sigprocmask, not pthread_sigmask, whose
@@ -77,55 +88,67 @@ void stopAsAJob(int signal) {
     sigprocmask(SIG_SETMASK, &callerMask, nullptr);
 }
 
+// Notes into the run the VM's terminal, when the VM has its foreground: the first standard
+// descriptor that is a terminal, else the controlling terminal itself (an editor given it while the
+// VM's streams are pipes), opened close-on-exec so that no program inherits it.
+void noteTerminal(bool othersRunning) {
+    run.fd = -1;
+    run.fdOpened = false;
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO && run.fd == -1; ++fd) {
+        if (isatty(fd)) run.fd = fd;
+    }
+    if (run.fd == -1) {
+        run.fd = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+        run.fdOpened = run.fd != -1;
+    }
+    if (run.fd != -1 && tcgetpgrp(run.fd) != getpgrp()) {
+        if (run.fdOpened) close(run.fd);
+        run.fd = -1;
+    }
+    run.modesNoted = run.fd != -1 && !othersRunning && tcgetattr(run.fd, &run.modes) == 0;
+    run.modesWanted = false;
+}
+
 }  // namespace
 
-bool vokrane::countCallIn() {
-    bool alone = addAtomically(callsInFlight, 1) == 0;
-    addAtomically(programsRunning, 1);
-    return alone;
+void vokrane::beginTerminalCall(bool othersRunning) {
+    HoldingTheRun held;
+    if (run.programs++ == 0) noteTerminal(othersRunning);
 }
 
-bool vokrane::countProgramOut() {
-    return addAtomically(programsRunning, -1) == 1;
-}
-
-void vokrane::countCallOut() {
-    addAtomically(callsInFlight, -1);
-}
-
-vokrane::TerminalCall vokrane::beginTerminalCall() {
-    TerminalCall call = {-1, countCallIn(), {}};
-    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
-        if (!isatty(fd)) continue;
-        if (tcgetpgrp(fd) == getpgrp() && tcgetattr(fd, &call.modes) == 0) call.fd = fd;
-        break;
-    }
-    return call;
-}
-
-void vokrane::passStopOn(const TerminalCall &call, pid_t program, int signal) {
+void vokrane::passStopOn(pid_t program, int signal) {
     pid_t group = getpgid(program);
     if (group == -1 || group == getpgrp()) return;
+    int fd;
+    bool alone;
+    {
+        HoldingTheRun held;
+        fd = run.fd;
+        alone = run.programs == 1;
+    }
     bool tookForeground = false;
-    if (call.fd != -1 && __atomic_load_n(&programsRunning, __ATOMIC_SEQ_CST) == 1) {
+    if (fd != -1 && alone) {
         HoldingStopOnWrite held;
-        tookForeground = tcgetpgrp(call.fd) == group && reclaimForeground(call.fd, group);
+        tookForeground = tcgetpgrp(fd) == group && reclaimForeground(fd, group);
     }
     stopAsAJob(signal);
     if (tookForeground) {
         HoldingStopOnWrite held;
-        if (tcgetpgrp(call.fd) == getpgrp()) tcsetpgrp(call.fd, group);
+        if (tcgetpgrp(fd) == getpgrp()) tcsetpgrp(fd, group);
     }
     killpg(group, SIGCONT);
 }
 
-void vokrane::endTerminalCall(const TerminalCall &call, pid_t program, int status) {
-    bool last = countProgramOut();
-    if (last && call.fd != -1 && program != -1) {
-        HoldingStopOnWrite held;
-        bool inForeground = reclaimForeground(call.fd, program);
+void vokrane::endTerminalCall(pid_t program, bool modesWanted) {
+    HoldingTheRun held;
+    run.modesWanted = run.modesWanted || modesWanted;
+    if (--run.programs != 0 || run.fd == -1) return;
+    if (program != -1) {
+        HoldingStopOnWrite stopHeld;
+        bool inForeground = reclaimForeground(run.fd, program);
         // TCSANOW: waiting for the output to drain could wait for good on a terminal nobody reads.
-        if (inForeground && call.modesNoted && WIFSIGNALED(status)) tcsetattr(call.fd, TCSANOW, &call.modes);
+        if (inForeground && run.modesNoted && run.modesWanted) tcsetattr(run.fd, TCSANOW, &run.modes);
     }
-    countCallOut();
+    if (run.fdOpened) close(run.fd);
+    run.fd = -1;
 }

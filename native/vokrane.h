@@ -39,8 +39,8 @@ extern "C" {
  * changed (raw, no echo), a job-control shell can leave the foreground to its own process group,
  * and a program in a group of its own that stops itself waits for somebody to continue it. A caller
  * on a terminal does what a shell does (the Java entry points do so around their wait, and keep the
- * library's only state for it: a count of their calls in flight, so that only the last to end takes
- * anything back).
+ * library's only state for it: the record of their run of calls in flight, so that only the last to
+ * end takes anything back).
  *
  * The caller's obligations:
  * - `program` and every entry of `argv` are NUL-terminated; `argv` ends with a null pointer; all of

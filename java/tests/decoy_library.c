@@ -15,7 +15,6 @@ JNIEXPORT jint JNICALL JNI_OnLoad(JavaVM *vm, void *reserved) {
 JNIEXPORT void JNICALL Java_com_vok_LinuxNative_shell(void) {}
 JNIEXPORT void JNICALL Java_com_vok_LinuxNative_edit(void) {}
 #ifndef OLDER_VERSION
-JNIEXPORT void JNICALL Java_com_vok_LinuxNative_countCallIn(void) {}
-JNIEXPORT void JNICALL Java_com_vok_LinuxNative_countProgramOut(void) {}
-JNIEXPORT void JNICALL Java_com_vok_LinuxNative_countCallOut(void) {}
+JNIEXPORT void JNICALL Java_com_vok_LinuxNative_beginTerminalCall(void) {}
+JNIEXPORT void JNICALL Java_com_vok_LinuxNative_endTerminalCall(void) {}
 #endif

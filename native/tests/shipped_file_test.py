@@ -11,8 +11,8 @@ BUILD_DIR = os.environ["VOKRANE_BUILD_DIR"]
 INSTALLING = os.path.join(os.environ["VOKRANE_SOURCE_DIR"], "docs/installing.md")
 LIBRARY = os.path.join(BUILD_DIR, "libvokrane.so")
 DEBUG_FILE = LIBRARY + ".debug"
-EXPORTS = {"spawn", "Java_com_vok_LinuxNative_shell", "Java_com_vok_LinuxNative_edit", "Java_com_vok_LinuxNative_countCallIn",
-           "Java_com_vok_LinuxNative_countProgramOut", "Java_com_vok_LinuxNative_countCallOut"}
+EXPORTS = {"spawn", "Java_com_vok_LinuxNative_shell", "Java_com_vok_LinuxNative_edit", "Java_com_vok_LinuxNative_beginTerminalCall",
+           "Java_com_vok_LinuxNative_endTerminalCall"}
 GLIBC_BASELINE = os.environ["VOKRANE_GLIBC_BASELINE"]  # the oldest version of every import; empty for musl
 LIBC = os.environ.get("VOKRANE_LIBC", "libc.so.6")
 FEATURES = os.environ.get("VOKRANE_FEATURES")  # the control-flow protection property note, where there is one

@@ -106,19 +106,20 @@ final class Editing {
     // instead. The terminal's modes come back however the editor ended: an editor is not there to
     // change them for good, and a crash is not always a signal.
     private static int runEditor(Map<String, String> environment, UserEditor editor, String file) throws IOException {
-        boolean[] onTerminal = TerminalModes.descriptorsOnTheTerminal();
-        boolean hasTerminal = TerminalModes.hasTerminal();
+        TerminalFacts facts = TerminalFacts.learn();
+        boolean[] onTerminal = {facts.onTerminal(0), facts.onTerminal(1), facts.onTerminal(2)};
+        boolean hasTerminal = facts.hasTerminal();
         ProcessBuilder builder = new ProcessBuilder(editor.command(file))
-                .redirectInput(onTerminal[0] || !hasTerminal ? Redirect.INHERIT : Redirect.from(TerminalModes.TERMINAL))
-                .redirectOutput(onTerminal[1] || !hasTerminal ? Redirect.INHERIT : Redirect.to(TerminalModes.TERMINAL))
-                .redirectError(onTerminal[2] || !hasTerminal ? Redirect.INHERIT : Redirect.to(TerminalModes.TERMINAL));
+                .redirectInput(onTerminal[0] || !hasTerminal ? Redirect.INHERIT : Redirect.from(TerminalFacts.TERMINAL))
+                .redirectOutput(onTerminal[1] || !hasTerminal ? Redirect.INHERIT : Redirect.to(TerminalFacts.TERMINAL))
+                .redirectError(onTerminal[2] || !hasTerminal ? Redirect.INHERIT : Redirect.to(TerminalFacts.TERMINAL));
         // As git does: a window editor may open behind other windows; a terminal editor draws over
         // it. A dumb terminal gets no escape sequence: the hint ends its line, and stays.
-        boolean dumb = TerminalModes.isDumb(environment);
+        boolean dumb = TerminalFacts.isDumb(environment);
         if (onTerminal[2]) System.err.print(dumb ? HINT + "\n" : HINT);
         System.err.flush();
         try {
-            return TerminalCalls.run(builder, hasTerminal, true);
+            return TerminalCalls.run(builder, facts, true, process -> { });
         } finally {
             if (onTerminal[2] && !dumb) System.err.print(ERASE_LINE);
             System.err.flush();

@@ -16,8 +16,7 @@ final class LibraryLoader {
     static final String RESOURCES = "/com/vok/native/PLATFORM/libvokrane.so";
     // What this jar's LinuxNative binds: a libvokrane.so without all of them is another version's.
     static final List<String> ENTRY_POINTS = List.of("Java_com_vok_LinuxNative_shell", "Java_com_vok_LinuxNative_edit",
-            "Java_com_vok_LinuxNative_countCallIn", "Java_com_vok_LinuxNative_countProgramOut",
-            "Java_com_vok_LinuxNative_countCallOut");
+            "Java_com_vok_LinuxNative_beginTerminalCall", "Java_com_vok_LinuxNative_endTerminalCall");
 
     private LibraryLoader() {}
 

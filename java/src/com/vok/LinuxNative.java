@@ -40,8 +40,10 @@ package com.vok;
  *       stops its own process group with the same signal; once the VM is continued, it hands the
  *       terminal to the program again and continues it.
  *   <li>While the programs of several calls overlap, none of them takes anything back: only the last
- *       to end does, and it puts modes back only if no other call's program was running when it
- *       noted them. This count of the calls in flight is the only state the library keeps.
+ *       to end does. The modes it puts back are those noted by the call that began while no other
+ *       call's program ran, and only if any call of the overlap wanted them (its program killed by
+ *       a signal, or {@link Terminal}'s editor or pager); modes seen while another's program ran
+ *       are never put back. This record of the calls in flight is the only state the library keeps.
  *   <li>Each call waits for its own program only, so calls from several threads may overlap, and
  *       the VM's other children keep their exit statuses; programs running at once share the one
  *       terminal.
@@ -96,7 +98,7 @@ package com.vok;
 public final class LinuxNative {
     static {
         NativeLibrary.ensureAvailable();
-        TerminalCalls.moveCountIntoLibrary();
+        TerminalRun.moveIntoLibrary();
     }
 
     private LinuxNative() {}
@@ -121,11 +123,12 @@ public final class LinuxNative {
      */
     public static native int edit(String editor, String file);
 
-    // The library's count of calls in flight, for the calls that Terminal runs through
-    // ProcessBuilder, so that calls on either path leave each other's programs alone (TerminalCalls).
-    static native boolean countCallIn();
+    // The record of calls in flight for the calls that Terminal runs through ProcessBuilder, so
+    // that calls on either path leave each other's programs alone (TerminalRun).
+    static native void beginTerminalCall(boolean othersRunning);
 
-    static native boolean countProgramOut();
+    static native void endTerminalCall(long program, boolean modesWanted);
 
-    static native void countCallOut();
+    // Loads the library and moves the VM's record into it, as any first use of this class does.
+    static void initialize() {}
 }

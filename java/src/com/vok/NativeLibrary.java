@@ -45,6 +45,36 @@ public final class NativeLibrary {
         return Load.FROM;
     }
 
+    /**
+     * Whether loading the library gives no warning, so that {@link Terminal}'s own calls may load
+     * it: on any JDK before 22, and from 22 on when native access is enabled for this module (or
+     * for the class path, {@code ALL-UNNAMED}).
+     */
+    static boolean loadsQuietly() {
+        return Quiet.LOADS;
+    }
+
+    /** Whether the library has been loaded already, asked without loading it. */
+    static boolean isLoaded() {
+        return loaded;
+    }
+
+    private static volatile boolean loaded;
+
+    private static final class Quiet {
+        static final boolean LOADS = loadsQuietly(NativeLibrary.class.getModule());
+
+        // Module.isNativeAccessEnabled is JDK 22's; this jar is built for 17.
+        private static boolean loadsQuietly(Module module) {
+            if (Runtime.version().feature() < 22) return true;
+            try {
+                return (Boolean) Module.class.getMethod("isNativeAccessEnabled").invoke(module);
+            } catch (ReflectiveOperationException | RuntimeException unknown) {
+                return false;
+            }
+        }
+    }
+
     // Loads the library once, when first asked; its initialisation never fails.
     private static final class Load {
         static final String FROM;
@@ -63,6 +93,7 @@ public final class NativeLibrary {
             }
             FROM = from;
             ERROR = error;
+            loaded = error == null;
         }
     }
 }

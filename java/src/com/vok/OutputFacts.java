@@ -53,7 +53,7 @@ final class OutputFacts {
     private static boolean askShell(int fd) {
         try {
             Process test = new ProcessBuilder("sh", "-c", "test -t " + fd).inheritIO().start();
-            return TerminalModes.waitFor(test) == 0;
+            return TerminalFacts.waitFor(test) == 0;
         } catch (IOException noShell) {
             return false;
         }
@@ -85,7 +85,7 @@ final class OutputFacts {
             Process stty = new ProcessBuilder("stty", "size").redirectInput(Redirect.from(new File("/dev/fd/" + fd)))
                     .redirectError(Redirect.DISCARD).start();
             String[] size = new String(stty.getInputStream().readAllBytes(), StandardCharsets.US_ASCII).strip().split(" ");
-            return TerminalModes.waitFor(stty) == 0 && size.length == 2 ? Integer.parseInt(size[1]) : 0;
+            return TerminalFacts.waitFor(stty) == 0 && size.length == 2 ? Integer.parseInt(size[1]) : 0;
         } catch (IOException | RuntimeException unknown) {
             return 0;
         }
@@ -103,6 +103,6 @@ final class OutputFacts {
         if (noColor != null && !noColor.isEmpty()) return false;
         String force = environment.get("CLICOLOR_FORCE");
         if (force != null && !force.equals("0")) return true;
-        return !"0".equals(environment.get("CLICOLOR")) && !TerminalModes.isDumb(environment) && isTerminal(fd);
+        return !"0".equals(environment.get("CLICOLOR")) && !TerminalFacts.isDumb(environment) && isTerminal(fd);
     }
 }

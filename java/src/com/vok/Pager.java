@@ -23,7 +23,9 @@ import java.util.Map;
  *
  * <p>When it pages. Only when the VM's standard output (descriptor 1) is its terminal and
  * {@code TERM} is set and not {@code dumb}; otherwise {@link #out()} is {@code System.out}, nothing
- * is started, and nothing else differs.
+ * is started, and nothing else differs. Without the library, that is learnt as {@link Terminal}'s
+ * notes say: from {@code /proc}, or where there is none from one {@code sh} that also tells the
+ * facts of secure mode.
  *
  * <p>Which pager. The first that is set of the tool's own variable and {@code $PAGER}; else
  * {@code less}, else {@code more}, whichever is on {@code PATH}; none means no pager, and so does a
@@ -51,8 +53,8 @@ import java.util.Map;
  * search) and does not end the VM, under the guard {@link Terminal} keeps while its programs run.
  * When the user leaves the pager before the end ({@code q}), or the pager dies, writes are dropped
  * without an exception or a message, and {@link #hasQuit} turns true: a tool that checks it stops
- * within a few writes. A pager killed by a signal has the terminal's modes put back, as an editor
- * has. Only one pager runs at a time: while one is open, {@link Terminal#pager} writes into it, and
+ * within a few writes. Once the pager has ended, the terminal is taken back as {@link Terminal}'s
+ * notes say, its modes put back however it ended, as after an editor. Only one pager runs at a time: while one is open, {@link Terminal#pager} writes into it, and
  * once that one has closed, the inner one writes to standard output; while one is closing (the
  * user is still reading), {@link Terminal#pager} waits for the user to leave it. A program that any
  * other method of {@link Terminal} hands the terminal to first ends the page as {@link #close}
@@ -73,14 +75,14 @@ public final class Pager implements Closeable {
     private static boolean hooked;
 
     private final Process process;  // null when this writes to standard output or into another pager
-    private final TerminalCalls.Call call;
+    private final TerminalRun.Call call;
     private final PrintStream out;
     private final Pager into;
     private final PagerInput input;
     private volatile boolean closing;
     private volatile boolean ended;
 
-    private Pager(Process process, TerminalCalls.Call call, Charset charset, Pager into) {
+    private Pager(Process process, TerminalRun.Call call, Charset charset, Pager into) {
         this.process = process;
         this.call = call;
         this.into = into;
@@ -94,16 +96,16 @@ public final class Pager implements Closeable {
             // the terminal with it.
             while (paging != null && paging.closing) awaitEnd(paging);
             if (paging != null) return new Pager(null, null, null, paging);
-            ProcessBuilder builder = programsOnTerminal > 0 || TerminalModes.isDumb(environment)
-                    || !TerminalModes.descriptorsOnTheTerminal()[1] ? null : UserPager.builder(environment, variable);
+            TerminalFacts facts = programsOnTerminal > 0 || TerminalFacts.isDumb(environment) ? null : TerminalFacts.learn();
+            ProcessBuilder builder = facts == null || !facts.onTerminal(1) ? null : UserPager.builder(environment, variable, facts);
             if (builder == null) return new Pager(null, null, null, null);
             System.out.flush();
-            TerminalCalls.Call call = TerminalCalls.begin(true);
+            TerminalRun.Call call = TerminalRun.begin(facts, true);
             Process process;
             try {
                 process = builder.start();
             } catch (IOException e) {
-                call.end(-1, false);
+                call.end(-1, -1);
                 throw e;
             }
             paging = new Pager(process, call, charset(), null);
@@ -186,7 +188,7 @@ public final class Pager implements Closeable {
         }
         try {
             out.close();
-            call.end(TerminalModes.waitFor(process), false);
+            call.end(process.pid(), TerminalFacts.waitFor(process));
         } finally {
             synchronized (Pager.class) {
                 ended = true;

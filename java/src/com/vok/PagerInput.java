@@ -6,11 +6,11 @@ import java.io.OutputStream;
 
 final class PagerInput extends OutputStream {
     private final Process pager;
-    private final TerminalCalls.Call call;
+    private final TerminalRun.Call call;
     private final OutputStream pipe;
     private volatile boolean dropping;
 
-    PagerInput(Process pager, TerminalCalls.Call call) {
+    PagerInput(Process pager, TerminalRun.Call call) {
         this.pager = pager;
         this.call = call;
         this.pipe = pager.getOutputStream();

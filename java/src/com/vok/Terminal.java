@@ -16,10 +16,23 @@ import java.util.Optional;
  * left alone. When the guard lifts, and what becomes of the application's own SIGINT and SIGURG
  * handlers, the {@linkplain com.vok package's notes} say.
  *
- * <p>Calls may come from several threads, overlapping or not: the guard stays until the last of
- * them has ended. They still share the one terminal, and keep {@link LinuxNative}'s rule across
- * every method here and {@link LinuxNative}'s own, in one count: a call that starts while another's
- * program runs never puts modes back, and only the last call to end puts back anything. Ctrl-\
+ * <p>Every method here hands the terminal over one way. As the program starts, the terminal's
+ * modes are noted if the VM has its foreground; once it has ended, the foreground is taken back
+ * from the program's process group if that kept it (a job-control shell killed by a signal), and
+ * the modes are put back after a death by a signal, and after any editor or pager. Where the
+ * library is loaded or loads without a warning (any JDK before 22; from 22 on, with native access
+ * enabled for this module or the class path), it does all of this with no other process.
+ * Elsewhere (another system, JDK 22 or later without native access, a refused copy) the VM learns
+ * the terminal from {@code /proc}, or where there is none from {@code sh}, {@code stty} and
+ * {@code ps} as macOS and the BSDs have them, with at most one process before the program and one
+ * after; it cannot take the foreground back, and what it cannot learn counts as the safe answer:
+ * not in the foreground, so nothing is put back.
+ *
+ * <p>Calls may come from several threads, overlapping or not, and the guard stays until the last
+ * of them has ended. They share the one terminal in one record, with {@link LinuxNative}'s own: of
+ * a run of overlapping calls, the call that began while no other call's program ran notes the
+ * modes, and whichever call ends last puts them back when any call of the run wanted it; modes
+ * seen while another's program ran may be that program's, and are never put back. Ctrl-\
  * (SIGQUIT) cannot be guarded: it reaches the VM as well, which prints a thread dump and carries on.
  */
 public final class Terminal {
@@ -53,6 +66,10 @@ public final class Terminal {
      * is false: another system or processor), it runs through {@link ProcessBuilder} as {@link #run}
      * runs it, with the standard streams inherited: the program then gets none of the VM's other
      * descriptors, and the foreground is not taken back from a job-control shell that dies.
+     *
+     * <p>A shell in a folder, or with arguments, runs through {@link #run}, with the same take-back
+     * (the VM's other descriptors aside):
+     * {@code Terminal.run(new ProcessBuilder(Terminal.userShell(), "-l").directory(folder).inheritIO())}.
      *
      * @param program the program's name, looked up on PATH when it has no slash
      * @return the program's process ID, or -1 when it could not be started or waited for
@@ -88,11 +105,11 @@ public final class Terminal {
      * int status = Terminal.run(new ProcessBuilder("vim", file.toString()).inheritIO());
      * }</pre>
      *
-     * <p>When the VM has the foreground of its terminal, the modes are saved before and put back
-     * after a program that ended with a status above 128, a death by a signal as shells take it (vim
-     * killed in raw mode); one that exits keeps the modes it set ({@code stty}). Unlike
-     * {@link LinuxNative}, this cannot take the foreground back from a job-control shell that dies:
-     * run one with {@link #shell}. The program gets none of the VM's other descriptors.
+     * <p>The terminal is taken back as the class notes say: the foreground from a job-control shell
+     * that dies, and the modes after a program that ended with a status above 128, a death by a
+     * signal as shells take it (vim killed in raw mode), when the terminal is one of the VM's
+     * standard streams; one that exits keeps the modes it set ({@code stty}). The program gets none
+     * of the VM's other descriptors.
      *
      * @param builder the program, its arguments, environment, directory and redirects
      * @return the exit status as {@link Process#waitFor} gives it: 128 + N for a program killed by signal N

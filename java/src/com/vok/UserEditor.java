@@ -37,7 +37,7 @@ final class UserEditor {
      * {@code $EDITOR}, then {@code vi}. An empty variable counts as unset.
      */
     static UserEditor of(Map<String, String> environment, String variable) {
-        boolean dumb = TerminalModes.isDumb(environment);
+        boolean dumb = TerminalFacts.isDumb(environment);
         List<String> variables = new ArrayList<>();
         if (variable != null) variables.add(variable);
         if (!dumb) variables.add("VISUAL");

@@ -11,11 +11,12 @@ final class UserPager {
      * The pager for a tool whose own variable is {@code variable} (null for none), ready to start
      * with its input a pipe and its output and error the VM's; null for no pager. A pager named by a
      * variable that cannot be started is told on standard error, naming the command and the variable.
+     * {@code facts} are the VM's terminal, for who sits at it.
      */
-    static ProcessBuilder builder(Map<String, String> environment, String variable) {
+    static ProcessBuilder builder(Map<String, String> environment, String variable, TerminalFacts facts) {
         String path = environment.get("PATH");
         ProcessBuilder builder;
-        if (Users.whyAnotherUser(environment) != null) {
+        if (Users.whyAnotherUser(environment, facts) != null) {
             // Whoever is at the terminal may not be who the VM runs as (sudo): a pager's shell escape
             // (!sh in less) would be theirs with the VM's rights. Only less, which can turn those off.
             if (Executables.whyNotRunnable("less", path) != null) return null;

@@ -32,7 +32,7 @@ final class Users {
         try {
             Process id = new ProcessBuilder("sh", "-c", "id -ru && id -u").redirectError(ProcessBuilder.Redirect.DISCARD).start();
             String[] uids = new String(id.getInputStream().readAllBytes(), StandardCharsets.US_ASCII).strip().split("\\s+");
-            if (TerminalModes.waitFor(id) == 0 && uids.length == 2) return new int[] {Integer.parseInt(uids[0]), Integer.parseInt(uids[1])};
+            if (TerminalFacts.waitFor(id) == 0 && uids.length == 2) return new int[] {Integer.parseInt(uids[0]), Integer.parseInt(uids[1])};
         } catch (IOException | RuntimeException e) {
             throw new IOException("cannot tell which user this VM runs as: " + e.getMessage(), e);
         }
@@ -52,10 +52,10 @@ final class Users {
      * the VM runs as root; the real user differs from the effective one. A fact that cannot be read
      * counts as "another"; a loginuid the kernel does not keep, or keeps unset, is no fact.
      */
-    static String whyAnotherUser(Map<String, String> environment) {
+    static String whyAnotherUser(Map<String, String> environment, TerminalFacts facts) {
         int real, effective;
         try {
-            int[] uids = realAndEffective();
+            int[] uids = facts.realAndEffective();
             real = uids[0];
             effective = uids[1];
         } catch (IOException e) {
@@ -63,7 +63,7 @@ final class Users {
         }
         if (real != effective) return "the real user " + real + " is not the effective user " + effective;
         try {
-            int owner = terminalOwner();
+            int owner = facts.ownerOfOutput();
             if (owner != effective) return "the terminal belongs to user " + owner + ", not to " + effective;
         } catch (IOException | RuntimeException e) {
             return "the terminal's owner cannot be read (" + e.getMessage() + ")";
@@ -83,14 +83,5 @@ final class Users {
             }
         }
         return null;
-    }
-
-    // The owner of what descriptor 1 is: through /proc, else /dev/fd as macOS and the BSDs have it.
-    private static int terminalOwner() throws IOException {
-        try {
-            return (Integer) Files.getAttribute(Path.of("/proc/self/fd/1"), "unix:uid");
-        } catch (IOException noProc) {
-            return (Integer) Files.getAttribute(Path.of("/dev/fd/1"), "unix:uid");
-        }
     }
 }

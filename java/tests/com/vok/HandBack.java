@@ -1,7 +1,8 @@
 // Run by the terminal tests on a real terminal: hands it to a program (and to a second one a second
 // later, from another thread, when given) through LinuxNative.shell, or through Terminal.run or the
-// editor's path for a program given as run:PATH or edit:PATH (after loading the library, for loaded:), then says whether this VM has its foreground and holds SIGTTOU
-// back, and reads a line, as a tool does after its editor.
+// editor's path for a program given as run:PATH or edit:PATH (after loading the library, for loaded:; with the library
+// kept from loading, as on another system, for unloadable:), then says whether this VM has its foreground and holds
+// SIGTTOU back, and reads a line, as a tool does after its editor.
 package com.vok;
 
 import java.io.BufferedReader;
@@ -13,10 +14,15 @@ import java.util.Map;
 
 public final class HandBack {
     public static void main(String[] args) throws Exception {
-        // loaded: before the first program has the library loaded first, so that every call counts there.
+        // loaded: has the library loaded before the first program, as a tool that checks it at start-up
+        // does, so that every call counts there.
         if (args[0].startsWith("loaded:")) {
-            LinuxNative.shell("true");
+            NativeLibrary.ensureAvailable();
             args[0] = args[0].substring("loaded:".length());
+        }
+        if (args[0].startsWith("unloadable:")) {
+            System.setProperty(LibraryLoader.PATH_PROPERTY, "/nonexistent/libvokrane.so");
+            args[0] = args[0].substring("unloadable:".length());
         }
         Thread second = new Thread(() -> System.out.println("second ended " + handOver(args[1], 1000)));
         if (args.length > 1) second.start();

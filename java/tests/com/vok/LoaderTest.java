@@ -58,8 +58,8 @@ class LoaderTest {
             {"/nonexistent/libvokrane.so", "no such file, where"},
             // Another version's library, or another library: refused before it is loaded.
             {Built.OLDER_LIBRARY.toString(), Pattern.quote(Built.OLDER_LIBRARY.toString()) + " is not the libvokrane\\.so of this jar"
-                + " \\(version [0-9.]+\\): it lacks Java_com_vok_LinuxNative_countCallIn, Java_com_vok_LinuxNative_countProgramOut,"
-                + " Java_com_vok_LinuxNative_countCallOut \\(a library of another version\\?\\)"},
+                + " \\(version [0-9.]+\\): it lacks Java_com_vok_LinuxNative_beginTerminalCall,"
+                + " Java_com_vok_LinuxNative_endTerminalCall \\(a library of another version\\?\\)"},
             {System.getProperty("vokrane.chainedHandlers"), ".* is not the libvokrane\\.so of this jar \\(version [0-9.]+\\): it"
                 + " lacks Java_com_vok_LinuxNative_shell, .* \\(not libvokrane at all\\?\\)"},
             {"", "the property is empty, where a path to libvokrane\\.so was expected"},

@@ -8,9 +8,12 @@ import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import java.nio.file.Files;
 import java.nio.file.Path;
+import java.util.ArrayList;
 import java.util.HashMap;
+import java.util.List;
 import java.util.Map;
 import java.util.regex.Matcher;
+import java.util.regex.Pattern;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.io.TempDir;
 
@@ -133,6 +136,13 @@ class TerminalSessionTest {
                     "second ended true", "ended true", ">typed after", "^read typed after$");
             assertModesAsBefore();
         }
+        // The first, raw, is killed while the second, begun meanwhile, runs on: the second ends last and
+        // puts back the modes the first noted, on each path and in either record.
+        for (String[] paths : new String[][] {{"", ""}, {"loaded:run:", "run:"}, {"unloadable:run:", "edit:"}}) {
+            handBack(new String[] {"stty raw -echo; sleep 2; kill -KILL $$", "sleep 3"}, paths, "%s", "ended true$",
+                    "second ended true$", "^in the foreground$", ">typed after", "^typed after\nread typed after$");
+            assertModesAsBefore();
+        }
         handBack(new String[] {"PS1='inner-bash> ' exec bash --norc -i", "sleep 1"}, "%s", "^inner-bash> $",
                 "second ended true", ">echo $((6*7))-inner", "^42-inner$", ">exit", "^in the foreground$", ">typed after",
                 "^read typed after$");
@@ -148,9 +158,11 @@ class TerminalSessionTest {
 
     @Test
     void aJobControlShellKilledGivesTheForegroundBackToTheVm() throws Exception {
-        handBack("PS1='inner-bash> ' exec bash --norc -i", "", "^inner-bash> $", ">kill -KILL $$", "^in the foreground$",
-                ">typed after", "^read typed after$");
-        assertModesAsBefore();
+        for (String path : new String[] {"", "loaded:run:"}) {
+            handBack(new String[] {"PS1='inner-bash> ' exec bash --norc -i"}, new String[] {path}, "%s", "^inner-bash> $",
+                    ">kill -KILL $$", "^in the foreground$", ">typed after", "^read typed after$");
+            assertModesAsBefore();
+        }
     }
 
     @Test
@@ -162,30 +174,87 @@ class TerminalSessionTest {
     }
 
     @Test
-    void theEditorPathsPutTheModesBackAndGetTheTerminalWhileRunKeepsWhatAProgramSet() throws Exception {
+    void theEditorPathsAndThePagerTakeTheTerminalBackWithTheLibraryAndLikeMacOsWithout() throws Exception {
         String editor = "VISUAL='sh " + Built.scriptedEditor(dir) + " ";
-        String tool = Built.JAVA + " " + Built.PINNED + " -cp " + Built.JAR + ":" + Built.TEST_CLASSES + " com.vok.EditTool";
-        try (TmuxSession terminal = terminal()) {
-            // Raw, then an exit: the modes come back; the hint shows while the editor runs, then goes.
-            terminal.typeLine("stty -g > stty-before; " + editor + "raw' " + tool + " edit; stty -g > stty-after; echo step-$((0+1))");
-            terminal.await("hint: Waiting for your editor to close the file\\.\\.\\.");
-            terminal.await("^got start\\|edited\\|\nstep-1$");
-            assertModesAsBefore();
-            assertFalse(terminal.screen().contains("hint:"), terminal.screen());
-            terminal.typeLine(editor + "raw-killed' " + tool + " edit; stty -g > stty-after; echo step-$((1+1))");
-            terminal.await("^failed: the editor .* was killed by SIGKILL\nstep-2$");
-            assertModesAsBefore();
-            // Inside $(...), the editor still gets the terminal for each of its streams.
-            terminal.typeLine("msg=$(" + editor + "tty' " + tool + " edit); echo \"[$msg]\"");
-            terminal.await("^\\[got start\\|on-the-terminal\\|\\]$");
-            // A dumb terminal gets no escape sequence: the hint ends its line, and stays.
-            terminal.typeLine("TERM=dumb EDITOR='sh " + Built.scriptedEditor(dir) + " nothing' " + tool + " edit");
-            terminal.await("^hint: Waiting for your editor to close the file\\.\\.\\. \ngot nothing$");
-            terminal.typeLine(tool + " run 'stty -echo'; stty -a > stty-after-all; stty sane; echo step-$((2+1))");
-            terminal.await("^step-3$");
+        String classes = " -cp " + Built.JAR + ":" + Built.TEST_CLASSES + " com.vok.";
+        for (String vm : new String[] {Built.JAVA + " --enable-native-access=ALL-UNNAMED " + Built.PINNED, likeMacOs()}) {
+            String tool = vm + classes + "EditTool";
+            // Without /dev/fd, whether standard error is the terminal is not known: it gets no hint
+            // (macOS has a /dev/fd of its own; Linux's is /proc's).
+            String hint = vm.contains("Mac OS X") ? "" : "hint: Waiting for your editor to close the file\\.\\.\\. ";
+            try (TmuxSession terminal = terminal()) {
+                // Raw, then an exit: the modes come back; the hint shows while the editor runs, then goes.
+                terminal.typeLine("stty -g > stty-before; " + editor + "raw' " + tool + " edit; stty -g > stty-after; echo step-$((0+1))");
+                terminal.await(hint);
+                terminal.await("^got start\\|edited\\|\nstep-1$");
+                assertModesAsBefore();
+                assertFalse(terminal.screen().contains("hint:"), terminal.screen());
+                terminal.typeLine(editor + "raw-killed' " + tool + " edit; stty -g > stty-after; echo step-$((1+1))");
+                terminal.await("failed: the editor .* was killed by SIGKILL\nstep-2$");  // after the Killed its shell said
+                assertModesAsBefore();
+                // Inside $(...), the editor still gets the terminal for each of its streams.
+                terminal.typeLine("msg=$(" + editor + "tty' " + tool + " edit); echo \"[$msg]\"");
+                terminal.await("^\\[got start\\|on-the-terminal\\|\\]$");
+                // A dumb terminal gets no escape sequence: the hint ends its line, and stays.
+                terminal.typeLine("TERM=dumb EDITOR='sh " + Built.scriptedEditor(dir) + " nothing' " + tool + " edit");
+                terminal.await("^" + hint + (hint.isEmpty() ? "" : "\n") + "got nothing$");
+                terminal.typeLine(tool + " run 'stty -echo'; stty -a > stty-after-all; stty sane; echo step-$((2+1))");
+                terminal.await("^step-3$");
+                String after = Files.readString(dir.resolve("stty-after-all"));
+                assertTrue(after.contains(" -echo "), after);
+                terminal.clear();
+                terminal.typeLine(vm + classes + "PageTool lines 200");
+                terminal.await("^line 39\n:");
+                terminal.type("q");
+                terminal.await("^paging true, wrote [0-9]+ lines$");
+                if (vm.contains("Mac OS X")) continue;
+                // With the library, no process runs but the program: not stty, not ps.
+                for (String[] call : new String[][] {{"EditTool edit", "true"}, {"EditTool open x", "true"}, {"EditTool run true", "sh"},
+                        {"PageTool lines 3", "less"}}) {
+                    terminal.clear();
+                    terminal.typeLine("VISUAL=true strace -f --seccomp-bpf -qq -e trace=execve -o trace " + vm + classes + call[0]
+                            + "; echo traced-$((1+1))");
+                    terminal.await("^traced-2$");
+                    assertEquals(List.of(call[1]), programsStarted(dir.resolve("trace")), call[0]);
+                }
+            }
         }
-        String after = Files.readString(dir.resolve("stty-after-all"));
-        assertTrue(after.contains(" -echo "), after);
+    }
+
+    /**
+     * A VM as on macOS: no library for its {@code os.name}, and no {@code /proc} in its mount
+     * namespace. Linux's launcher finds its libraries through {@code /proc/self/exe}, and so is
+     * told where they are; Linux's {@code ps} cannot run without {@code /proc}, and so a stand-in
+     * answers for the VM's process as macOS's does.
+     */
+    private String likeMacOs() throws Exception {
+        Path bin = Files.createDirectories(dir.resolve("like-macos"));
+        Files.writeString(bin.resolve("ps"), """
+                #!/usr/bin/python3
+                import fcntl, os, struct, sys
+                args = sys.argv[1:]
+                fields = [args[i + 1] for i in range(len(args)) if args[i] == "-o"]
+                values = {"pgid=": os.getpgid(int(args[args.index("-p") + 1])), "tpgid=": 0, "tty=": "??"}
+                try:
+                    tty = os.open("/dev/tty", os.O_RDONLY | os.O_NOCTTY)
+                    device = struct.unpack("I", fcntl.ioctl(tty, 0x80045432, bytes(4)))[0]  # TIOCGDEV
+                    values["tpgid="] = os.tcgetpgrp(tty)
+                    values["tty="] = next("pts/" + n for n in os.listdir("/dev/pts") if os.stat("/dev/pts/" + n).st_rdev == device)
+                except OSError:
+                    pass
+                print(" ".join(str(values[field]) for field in fields))
+                """).toFile().setExecutable(true);
+        Path jdk = Path.of(Built.JAVA).getParent().getParent();
+        return "unshare -m sh -c 'mount -t tmpfs none /proc && PATH=" + bin + ":$PATH LD_LIBRARY_PATH=" + jdk.resolve("lib")
+                + ":$LD_LIBRARY_PATH exec \"$@\"' sh " + Built.JAVA + " -Dos.name='Mac OS X' " + Built.PINNED;
+    }
+
+    // The programs that strace saw started in its trace, but for the VM's own launcher and spawn helper.
+    private static List<String> programsStarted(Path trace) throws Exception {
+        List<String> started = new ArrayList<>();
+        Matcher exec = Pattern.compile("^\\d+ +execve\\(\"([^\"]*/)?([^\"]+)\".* = 0$", Pattern.MULTILINE).matcher(Files.readString(trace));
+        while (exec.find()) if (!exec.group(2).equals("java") && !exec.group(2).equals("jspawnhelper")) started.add(exec.group(2));
+        return started;
     }
 
     @Test
