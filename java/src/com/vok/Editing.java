@@ -14,7 +14,6 @@ import java.nio.file.Path;
 import java.nio.file.StandardOpenOption;
 import java.nio.file.attribute.FileTime;
 import java.nio.file.attribute.PosixFilePermissions;
-import java.util.List;
 import java.util.Map;
 import java.util.Objects;
 import java.util.Optional;
@@ -23,10 +22,6 @@ import java.util.Set;
 final class Editing {
     private static final String HINT = "hint: Waiting for your editor to close the file... ";
     private static final String ERASE_LINE = "\r\033[K";
-    // Linux's signal names by number, as the generic processors and x86 number them.
-    private static final List<String> SIGNALS = List.of("", "HUP", "INT", "QUIT", "ILL", "TRAP", "ABRT", "BUS", "FPE",
-            "KILL", "USR1", "SEGV", "USR2", "PIPE", "ALRM", "TERM", "STKFLT", "CHLD", "CONT", "STOP", "TSTP", "TTIN",
-            "TTOU", "URG", "XCPU", "XFSZ", "VTALRM", "PROF", "WINCH", "IO", "PWR", "SYS");
 
     private Editing() {}
 
@@ -128,8 +123,8 @@ final class Editing {
 
     // How a status from Process.waitFor came about; above 128 is a signal, as shells take it.
     static String howItEnded(int status) {
-        int signal = status - 128;
-        if (signal > 0 && signal < SIGNALS.size()) return "was killed by SIG" + SIGNALS.get(signal);
+        String signal = status > 128 ? SignalNames.of(status - 128) : null;
+        if (signal != null) return "was killed by " + signal;
         return "exited with status " + status;
     }
 

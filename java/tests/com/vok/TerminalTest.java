@@ -194,6 +194,16 @@ class TerminalTest {
     }
 
     @Test
+    void signalsAreNamedAsTheRunningSystemNumbersThem() {
+        Object[][] cases = {{"Linux", 7, "BUS"}, {"Linux", 10, "USR1"}, {"Mac OS X", 10, "BUS"}, {"Mac OS X", 30, "USR1"},
+            {"FreeBSD", 12, "SYS"}, {"OpenBSD", 29, "INFO"}, {"SunOS", 9, null}};
+        for (Object[] c : cases) {
+            List<String> names = SignalNames.numbering((String) c[0]);
+            assertEquals(c[2], (int) c[1] < names.size() ? names.get((int) c[1]) : null, c[0] + " " + c[1]);
+        }
+    }
+
+    @Test
     void anEditorThatFailsThrowsAndKeepsWhatWasSavedOnly(@TempDir Path dir) throws Exception {
         // Window editors that return at once.
         Path code = Files.writeString(dir.resolve("code"), "#!/bin/sh\n");
