@@ -1,4 +1,5 @@
-"""Times the editor paths with /bin/true as the editor, on a tmux terminal and without one, into editing.md."""
+"""Times the editor paths with /bin/true as the editor, on a tmux terminal (with the library, and with it kept from
+loading, as on another system) and without one, into editing.md."""
 import os
 import subprocess
 import sys
@@ -8,6 +9,7 @@ import time
 build, rounds, out = sys.argv[1], sys.argv[2], sys.argv[3]
 java = ["java", "--enable-native-access=ALL-UNNAMED", "-Djava.library.path=" + build,
         "-cp", f"{build}/vokrane.jar:{build}/vokrane-bench.jar", "com.vok.bench.EditBench", rounds]
+no_library = "-Dcom.vok.library.path=/nonexistent/libvokrane.so"
 env = dict(os.environ, VISUAL="/bin/true", TERM="xterm")
 
 
@@ -16,10 +18,10 @@ def without_terminal():
                           text=True, check=True).stdout
 
 
-def on_terminal():
+def on_terminal(options=()):
     with tempfile.TemporaryDirectory() as scratch:
         result, socket = os.path.join(scratch, "result"), "vokrane-bench-" + str(os.getpid())
-        command = " ".join(java) + f" > {result} && touch {result}.done"
+        command = " ".join(java[:1] + list(options) + java[1:]) + f" > {result} && touch {result}.done"
         subprocess.run(["tmux", "-L", socket, "-f", "/dev/null", "new-session", "-d", "-x", "120", "-y", "40",
                         "-e", "VISUAL=/bin/true", command], check=True)
         try:
@@ -32,14 +34,16 @@ def on_terminal():
 
 
 rows = {}
-for where, measure in (("no terminal", without_terminal), ("a terminal, in the foreground", on_terminal)):
+columns = ("no terminal", "a terminal, in the foreground", "the same, without the library")
+for where, measure in zip(columns, (without_terminal, on_terminal, lambda: on_terminal([no_library]))):
     for line in measure().splitlines():
         way, median, p90 = line.split()
         rows.setdefault(way, {})[where] = f"{int(median) / 1000:.2f} ({int(p90) / 1000:.2f})"
 with open(out, "w") as report:
     report.write(f"# The editor paths' round trip\n\n`bench/run` (`bench/editing.py {build} {rounds}`): one warm VM,"
                  f" {rounds} calls each after 20 to warm up, with `/bin/true` as the editor; median (90th"
-                 " percentile) in ms.\n\n| way | no terminal | a terminal, in the foreground |\n|---|---|---|\n")
+                 f" percentile) in ms; without the library, `{no_library}`.\n\n| way | " + " | ".join(columns)
+                 + " |\n|---|---|---|---|\n")
     for way, times in rows.items():
-        report.write(f"| `{way}` | {times['no terminal']} | {times['a terminal, in the foreground']} |\n")
+        report.write(f"| `{way}` | " + " | ".join(times[where] for where in columns) + " |\n")
 print(open(out).read())
