@@ -23,9 +23,8 @@ import java.util.Map;
  *
  * <p>When it pages. Only when the VM's standard output (descriptor 1) is its terminal and
  * {@code TERM} is set and not {@code dumb}; otherwise {@link #out()} is {@code System.out}, nothing
- * is started, and nothing else differs. Without the library, that is learnt as {@link Terminal}'s
- * notes say: from {@code /proc}, or where there is none from one {@code sh} that also tells the
- * facts of secure mode.
+ * is started, and nothing else differs. That is learnt from {@code /proc}, or where there is none
+ * (macOS, the BSDs) from one {@code sh}, which also tells the facts of secure mode.
  *
  * <p>Which pager. The first that is set of the tool's own variable and {@code $PAGER}; else
  * {@code less}, else {@code more}, whichever is on {@code PATH}; none means no pager, and so does a
@@ -54,9 +53,10 @@ import java.util.Map;
  * When the user leaves the pager before the end ({@code q}), or the pager dies, writes are dropped
  * without an exception or a message, and {@link #hasQuit} turns true: a tool that checks it stops
  * within a few writes. Once the pager has ended, the terminal is taken back as {@link Terminal}'s
- * notes say, its modes put back however it ended, as after an editor. Only one pager runs at a time: while one is open, {@link Terminal#pager} writes into it, and
- * once that one has closed, the inner one writes to standard output; while one is closing (the
- * user is still reading), {@link Terminal#pager} waits for the user to leave it. A program that any
+ * notes say, its modes put back however it ended, as after an editor. Only one pager runs at a
+ * time: while one is open, {@link Terminal#pager} writes into it, and once that one has closed,
+ * the inner one writes to standard output; while one is closing (the user is still reading),
+ * {@link Terminal#pager} waits for the user to leave it. A program that any
  * other method of {@link Terminal} hands the terminal to first ends the page as {@link #close}
  * does, and a pager opened while such a program runs writes to standard output: never two of the
  * VM's programs read the terminal at once. Once the user has left the pager, the guard on Ctrl-C
