@@ -20,15 +20,16 @@ def without_terminal():
 
 def on_terminal(options=()):
     with tempfile.TemporaryDirectory() as scratch:
-        result, socket = os.path.join(scratch, "result"), "vokrane-bench-" + str(os.getpid())
+        # The server's socket in the scratch directory, so that it goes with it.
+        result, socket = os.path.join(scratch, "result"), os.path.join(scratch, "tmux")
         command = " ".join(java[:1] + list(options) + java[1:]) + f" > {result} && touch {result}.done"
-        subprocess.run(["tmux", "-L", socket, "-f", "/dev/null", "new-session", "-d", "-x", "120", "-y", "40",
+        subprocess.run(["tmux", "-S", socket, "-f", "/dev/null", "new-session", "-d", "-x", "120", "-y", "40",
                         "-e", "VISUAL=/bin/true", command], check=True)
         try:
             while not os.path.exists(result + ".done"):
                 time.sleep(0.2)
         finally:
-            subprocess.run(["tmux", "-L", socket, "kill-server"], capture_output=True)
+            subprocess.run(["tmux", "-S", socket, "kill-server"], capture_output=True)
         with open(result) as lines:
             return lines.read()
 
