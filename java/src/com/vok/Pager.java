@@ -173,7 +173,8 @@ public final class Pager implements Closeable {
      * leaves it open; a pager opened inside another leaves that one open too. Calling it again, from
      * any thread, waits for the same end.
      *
-     * @throws IOException when the terminal's modes cannot be put back after a pager killed by a signal
+     * @throws IOException when the terminal's modes cannot be put back ({@code stty} cannot be started, where the
+     *     library does not load)
      */
     @Override
     public void close() throws IOException {
